@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace lumenor {
+
+// One pixel of a backing image in its native layout, 0xFFRRGGBB (Qt's QImage::Format_RGB32).
+using Pixel = std::uint32_t;
+
+// A colour as the canvas operations exchange it: red in bits 0-7, green in 8-15, blue in 16-23.
+using Colour = std::uint32_t;
+
+constexpr Pixel MakePixel(unsigned red, unsigned green, unsigned blue) {
+  return 0xFF000000u | red << 16 | green << 8 | blue;
+}
+constexpr Pixel GreyPixel(unsigned value) { return MakePixel(value, value, value); }
+constexpr unsigned RedOf(Pixel p) { return (p >> 16) & 0xFFu; }
+constexpr unsigned GreenOf(Pixel p) { return (p >> 8) & 0xFFu; }
+constexpr unsigned BlueOf(Pixel p) { return p & 0xFFu; }
+
+constexpr Colour MakeColour(unsigned red, unsigned green, unsigned blue) {
+  return red | green << 8 | blue << 16;
+}
+constexpr Colour PixelToColour(Pixel p) { return MakeColour(RedOf(p), GreenOf(p), BlueOf(p)); }
+constexpr Pixel ColourToPixel(Colour c) {
+  return MakePixel(c & 0xFFu, (c >> 8) & 0xFFu, (c >> 16) & 0xFFu);
+}
+
+// What a load needs from the window that shows it: the picture's backing image, the window
+// title, the error box and a pause at each progress point. The viewer implements it over its
+// widgets; tests and tools implement it in memory.
+class Canvas {
+ public:
+  virtual ~Canvas() = default;
+
+  virtual int Width() const = 0;
+  virtual int Height() const = 0;
+  // Resizes the backing image (what overlaps is kept, the rest is background). Returns false,
+  // leaving the canvas as it was, when the image cannot be allocated.
+  virtual bool Resize(int width, int height) = 0;
+  // Row y of the backing image, Width() pixels; valid until the next Resize.
+  virtual Pixel* Scanline(int y) = 0;
+
+  virtual void SetTitle(const std::string& utf8Title) = 0;
+  // A modal box titled "Error" with the critical icon; lines are broken by CR LF.
+  virtual void ShowError(const std::string& utf8Text) = 0;
+  // Rows top..bottom changed since the last progress point: show them, then let waiting window
+  // events run. Returns false when the program is ending and the load must be abandoned.
+  virtual bool Progress(int top, int bottom) = 0;
+};
+
+}  // namespace lumenor

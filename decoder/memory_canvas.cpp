@@ -1,0 +1,54 @@
+#include "memory_canvas.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <new>
+
+namespace lumenor {
+
+MemoryCanvas::MemoryCanvas(Pixel background, std::uint64_t maxPixels)
+    : background_(background), maxPixels_(maxPixels),
+      pixels_(static_cast<std::size_t>(width_) * height_, background) {}
+
+bool MemoryCanvas::Resize(int width, int height) {
+  const std::uint64_t count = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
+  if (count > maxPixels_) return false;
+  std::vector<Pixel> resized;
+  try {
+    resized.assign(static_cast<std::size_t>(count), background_);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  const int keepWidth = std::min(width, width_);
+  for (int y = 0; y < std::min(height, height_); ++y)
+    std::copy_n(Scanline(y), keepWidth, resized.data() + static_cast<std::size_t>(y) * width);
+  pixels_ = std::move(resized);
+  width_ = width;
+  height_ = height;
+  return true;
+}
+
+bool MemoryCanvas::Progress(int top, int /*bottom*/) {
+  progressRows_.push_back(top);
+  return true;
+}
+
+bool MemoryCanvas::WritePpm(const std::string& path) const {
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "wb"), std::fclose);
+  if (!file) return false;
+  std::fprintf(file.get(), "P6\n%d %d\n255\n", width_, height_);
+  std::vector<unsigned char> row(static_cast<std::size_t>(width_) * 3);
+  for (int y = 0; y < height_; ++y) {
+    for (int x = 0; x < width_; ++x) {
+      const Pixel p = At(x, y);
+      row[3 * x] = static_cast<unsigned char>(RedOf(p));
+      row[3 * x + 1] = static_cast<unsigned char>(GreenOf(p));
+      row[3 * x + 2] = static_cast<unsigned char>(BlueOf(p));
+    }
+    if (std::fwrite(row.data(), 1, row.size(), file.get()) != row.size()) return false;
+  }
+  return std::fflush(file.get()) == 0;
+}
+
+}  // namespace lumenor

@@ -1,0 +1,273 @@
+#include "module1.h"
+
+#include <array>
+#include <cstring>
+#include <functional>
+#include <new>
+#include <vector>
+
+#include "blend.h"
+#include "image_file.h"
+#include "load_failure.h"
+#include "rle.h"
+
+namespace lumenor {
+
+namespace {
+
+constexpr std::uint16_t kMagic = 474;
+constexpr std::uint64_t kHeaderSize = 512;
+constexpr int kProgressInterval = 16;
+
+struct Header {
+  unsigned storage = 0;  // 0 = uncompressed, 1 = run-length encoded
+  int width = 0;
+  int height = 0;
+  unsigned channels = 0;
+};
+
+std::string SizeText(long long width, long long height) {
+  return std::to_string(width) + " x " + std::to_string(height);
+}
+
+std::string Latin1ToUtf8(const std::uint8_t* text, std::size_t length) {
+  std::string utf8;
+  for (std::size_t i = 0; i < length && text[i] != 0; ++i) {
+    const unsigned c = text[i];
+    if (c < 0x80) {
+      utf8 += static_cast<char>(c);
+    } else {
+      utf8 += static_cast<char>(0xC0 | c >> 6);
+      utf8 += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return utf8;
+}
+
+// Shows the partial picture every sixteen rows. Rows are painted from the bottom up, so what
+// changed since the last progress point is the band from the row just painted down to the row
+// above the previous band.
+class ProgressRule {
+ public:
+  ProgressRule(Canvas& canvas, int height) : canvas_(canvas), pendingBottom_(height - 1) {}
+
+  void RowPainted(int y, int counter) {
+    if (counter % kProgressInterval != 0) return;
+    if (!canvas_.Progress(y, pendingBottom_)) throw LoadAbandoned{};
+    pendingBottom_ = y - 1;
+  }
+
+ private:
+  Canvas& canvas_;
+  int pendingBottom_;
+};
+
+void WriteGreyRow(Pixel* line, const std::uint8_t* grey, std::size_t count) {
+  for (std::size_t x = 0; x < count; ++x) line[x] = GreyPixel(grey[x]);
+}
+
+void WriteColourRow(Pixel* line, const std::array<std::vector<std::uint8_t>, 4>& planes,
+                    bool withAlpha) {
+  const std::uint8_t* red = planes[0].data();
+  const std::uint8_t* green = planes[1].data();
+  const std::uint8_t* blue = planes[2].data();
+  const std::size_t width = planes[0].size();
+  if (withAlpha) {
+    const std::uint8_t* alpha = planes[3].data();
+    for (std::size_t x = 0; x < width; ++x)
+      line[x] = BlendPixel(line[x], red[x], green[x], blue[x], alpha[x]);
+  } else {
+    for (std::size_t x = 0; x < width; ++x) line[x] = MakePixel(red[x], green[x], blue[x]);
+  }
+}
+
+std::array<std::vector<std::uint8_t>, 4> AllocateRowBuffers(int width, unsigned channels) {
+  std::array<std::vector<std::uint8_t>, 4> rows;
+  for (unsigned c = 0; c < channels; ++c) rows[c].assign(static_cast<std::size_t>(width), 0);
+  return rows;
+}
+
+// Uncompressed grey: plane 0 only, rows bottom-up in file order.
+void DecodeVerbatimGrey(ByteSource& source, const Header& h, Canvas& canvas) {
+  const auto width = static_cast<std::size_t>(h.width);
+  std::vector<std::uint8_t> row(width);
+  ProgressRule progress(canvas, h.height);
+  for (int r = 0; r < h.height; ++r) {
+    const int y = h.height - 1 - r;
+    if (width > 0) {
+      source.ReadAt(kHeaderSize + static_cast<std::uint64_t>(r) * width, row);
+      WriteGreyRow(canvas.Scanline(y), row.data(), width);
+    }
+    progress.RowPainted(y, y);
+  }
+}
+
+// Uncompressed RGB, and RGBA blended over the canvas: one plane after another, each row read at
+// its own offset so that a load holds one row per channel, never whole planes.
+void DecodeVerbatimColour(ByteSource& source, const Header& h, Canvas& canvas) {
+  if (h.width == 0 || h.height == 0)
+    throw LoadFailure("The picture has no pixels (" + SizeText(h.width, h.height) + ")");
+  const auto width = static_cast<std::uint64_t>(h.width);
+  const std::uint64_t planeSize = width * static_cast<std::uint64_t>(h.height);
+  auto rows = AllocateRowBuffers(h.width, h.channels);
+  ProgressRule progress(canvas, h.height);
+  for (int r = 0; r < h.height; ++r) {
+    for (unsigned c = 0; c < h.channels; ++c)
+      source.ReadAt(kHeaderSize + c * planeSize + static_cast<std::uint64_t>(r) * width, rows[c]);
+    const int y = h.height - 1 - r;
+    WriteColourRow(canvas.Scanline(y), rows, h.channels == 4);
+    progress.RowPainted(y, r);
+  }
+}
+
+// The run-length offset table: entry r + c * height is where row r (0 = bottom) of channel c
+// starts. Only channel counts that have a decoding path need more than the first entry.
+std::vector<std::int32_t> ReadOffsetTable(ImageFile& file, const Header& h, bool wholeTable) {
+  const std::uint64_t entries = static_cast<std::uint64_t>(h.height) * h.channels;
+  if (entries == 0)
+    throw LoadFailure("The run-length offset table is empty (" + std::to_string(h.height) +
+                      " rows, " + std::to_string(h.channels) + " channels)");
+  std::vector<std::int32_t> table(wholeTable ? static_cast<std::size_t>(entries) : 1);
+  for (auto& entry : table) entry = file.ReadLong();
+  return table;
+}
+
+std::uint64_t RowOffset(const std::vector<std::int32_t>& table, int row, unsigned channel,
+                        int height) {
+  const std::int32_t offset = table[static_cast<std::size_t>(row) + channel * static_cast<std::size_t>(height)];
+  if (offset < 0)
+    throw LoadFailure("Row " + std::to_string(row) + " of channel " + std::to_string(channel) +
+                      " has a negative offset: " + std::to_string(offset));
+  return static_cast<std::uint64_t>(offset);
+}
+
+// Run-length grey. Every row is found through the offset table (writers store rows in any order
+// and share identical ones); values past the width fall outside the picture and are dropped.
+void DecodeRleGrey(ByteSource& source, const Header& h, const std::vector<std::int32_t>& table,
+                   Canvas& canvas) {
+  const auto width = static_cast<std::size_t>(h.width);
+  std::vector<std::uint8_t> row(width);
+  RowFetcher fetcher(source, MaxRleRowBytes(width));
+  ProgressRule progress(canvas, h.height);
+  for (int r = 0; r < h.height; ++r) {
+    const int y = h.height - 1 - r;
+    const auto in = fetcher.Fetch(RowOffset(table, r, 0, h.height), MaxRleRowBytes(width));
+    const auto count = static_cast<std::size_t>(DecodeRleRow(in, row, LongRows::kClip));
+    // A short row leaves the rest of the canvas row as it was.
+    if (count > 0) WriteGreyRow(canvas.Scanline(y), row.data(), count);
+    progress.RowPainted(y, y);
+  }
+}
+
+// Run-length RGB and RGBA: every channel row is decoded before the canvas row is painted. The
+// buffers are not cleared between rows, so a short channel row keeps the previous row's values.
+void DecodeRleColour(ByteSource& source, const Header& h, const std::vector<std::int32_t>& table,
+                     Canvas& canvas) {
+  if (h.width == 0)
+    throw LoadFailure("The picture has no pixels (" + SizeText(h.width, h.height) + ")");
+  auto rows = AllocateRowBuffers(h.width, h.channels);
+  const std::size_t longest = MaxRleRowBytes(static_cast<std::size_t>(h.width));
+  RowFetcher fetcher(source, longest);
+  ProgressRule progress(canvas, h.height);
+  for (int r = 0; r < h.height; ++r) {
+    for (unsigned c = 0; c < h.channels; ++c) {
+      const auto in = fetcher.Fetch(RowOffset(table, r, c, h.height), longest);
+      if (DecodeRleRow(in, rows[c], LongRows::kFail) == kRowOverflow)
+        throw LoadFailure("Row " + std::to_string(r) + " of channel " + std::to_string(c) +
+                          " holds more than " + std::to_string(h.width) + " pixels");
+    }
+    const int y = h.height - 1 - r;
+    WriteColourRow(canvas.Scanline(y), rows, h.channels == 4);
+    progress.RowPainted(y, y);
+  }
+}
+
+void RunPixelStage(ImageFile& file, const Header& h, Canvas& canvas) {
+  ByteSource& source = file.Source();
+  const bool hasPath = h.channels == 1 || h.channels == 3 || h.channels == 4;
+  if (h.storage == 1) {
+    const auto table = ReadOffsetTable(file, h, hasPath);
+    RowOffset(table, 0, 0, h.height);  // the first row must be reachable whatever follows
+    if (h.channels == 1) return DecodeRleGrey(source, h, table, canvas);
+    if (hasPath) return DecodeRleColour(source, h, table, canvas);
+  } else {
+    if (h.channels == 1) return DecodeVerbatimGrey(source, h, canvas);
+    if (hasPath) return DecodeVerbatimColour(source, h, canvas);
+  }
+  canvas.ShowError("Unsupported number of channels: " + FormatReportValue(h.channels));
+}
+
+void DecodeImage(ByteSource& source, Canvas& canvas) {
+  ImageFile file(source);
+  const unsigned magic = file.ReadWord();
+  if (magic != kMagic) return canvas.ShowError("Header doesn't check out: " + FormatReportValue(magic));
+  Header h;
+  h.storage = file.ReadByte();
+  if (h.storage > 1)
+    return canvas.ShowError("Unsupported compression flag: " + FormatReportValue(h.storage));
+  const unsigned bytesPerChannel = file.ReadByte();
+  if (bytesPerChannel != 1)
+    return canvas.ShowError("Unsupported bytes per component: " + FormatReportValue(bytesPerChannel));
+  const unsigned dimension = file.ReadWord();
+  if (dimension < 1 || dimension > 3)
+    return canvas.ShowError("Unsupported Dimension: " + FormatReportValue(dimension));
+
+  h.width = file.ReadWord();
+  h.height = file.ReadWord();
+  h.channels = file.ReadWord();
+  file.ReadLong();  // PIXMIN: no value scaling is done
+  file.ReadLong();  // PIXMAX
+  if (h.width > kMaxImageSide || h.height > kMaxImageSide)
+    throw LoadFailure("The picture is " + SizeText(h.width, h.height) +
+                      " pixels; the largest that can be shown is " +
+                      SizeText(kMaxImageSide, kMaxImageSide));
+  if (!canvas.Resize(h.width, h.height))
+    throw LoadFailure("Not enough memory for a picture of " + SizeText(h.width, h.height) +
+                      " pixels");
+
+  file.Skip(4);
+  std::array<std::uint8_t, 80> name{};
+  file.ReadBytes(name);
+  canvas.SetTitle("Lumenor - " + Latin1ToUtf8(name.data(), name.size()));
+  file.ReadLong();  // COLORMAP: every file is shown as a normal image
+  file.Seek(kHeaderSize);
+
+  RunPixelStage(file, h, canvas);
+}
+
+// The load's error trap: the file is closed by the time the box is shown, and whatever had been
+// painted stays.
+void RunTrapped(Canvas& canvas, const std::function<void()>& load) {
+  std::string failure;
+  try {
+    load();
+    return;
+  } catch (const LoadFailure& e) {
+    failure = e.what();
+  } catch (const std::bad_alloc&) {
+    failure = "Out of memory";
+  } catch (const LoadAbandoned&) {
+    return;
+  }
+  canvas.ShowError("There was an error reading the file:\r\n" + failure);
+}
+
+}  // namespace
+
+std::string FormatReportValue(unsigned value) {
+  const auto v = static_cast<std::int16_t>(static_cast<std::uint16_t>(value));
+  return v < 0 ? std::to_string(v) : " " + std::to_string(v);
+}
+
+void LoadImageFile(const std::string& fileName, Canvas& canvas) {
+  RunTrapped(canvas, [&] {
+    FileSource file(fileName);
+    DecodeImage(file, canvas);
+  });
+}
+
+void LoadImage(ByteSource& source, Canvas& canvas) {
+  RunTrapped(canvas, [&] { DecodeImage(source, canvas); });
+}
+
+}  // namespace lumenor
