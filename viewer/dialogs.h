@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+class QWidget;
+
+// The platform's modal pieces: the file-open dialog, message boxes and the beep. The window
+// takes them through this interface so that tests can answer them without a real modal loop.
+class Dialogs {
+ public:
+  enum class Icon { Critical, Information };
+
+  virtual ~Dialogs() = default;
+
+  // Shows the file-open dialog. filter is "label|patterns|label|patterns...", patterns separated
+  // by ';'. Returns the chosen name, or nothing when the user cancels.
+  virtual std::optional<QString> ShowOpen(QWidget* parent, const QString& title,
+                                          const QString& filter, const QString& initialName) = 0;
+  // A modal box with an OK button; lines in text are broken by CR LF.
+  virtual void MsgBox(QWidget* parent, const QString& title, const QString& text, Icon icon) = 0;
+  virtual void Beep() = 0;
+};

@@ -1,0 +1,69 @@
+#include "qt_dialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QMessageBox>
+
+namespace {
+
+struct FilterChoice {
+  QString label;
+  QStringList patterns;
+};
+
+// "RGB Images (*.bw, *.rgb)|*.bw; *.rgb|All Files (*.*)|*.*" -> two labelled choices. "*.*"
+// means every file, as its label promises, also names without a dot.
+QList<FilterChoice> ParseFilter(const QString& filter) {
+  QList<FilterChoice> choices;
+  const QStringList parts = filter.split(QLatin1Char('|'));
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    FilterChoice choice{parts[i], {}};
+    for (const QString& pattern : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+      const QString trimmed = pattern.trimmed();
+      choice.patterns << (trimmed == QLatin1String("*.*") ? QStringLiteral("*") : trimmed);
+    }
+    choices << choice;
+  }
+  return choices;
+}
+
+}  // namespace
+
+std::optional<QString> QtDialogs::ShowOpen(QWidget* parent, const QString& title,
+                                           const QString& filter, const QString& initialName) {
+  const QList<FilterChoice> choices = ParseFilter(filter);
+  QStringList labels;
+  for (const auto& choice : choices) labels << choice.label;
+
+  QFileDialog dialog(parent, title);
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setNameFilters(labels);
+  if (!initialName.isEmpty()) dialog.selectFile(initialName);
+
+  // Qt would read the patterns out of the labels ("*.bw," with its comma); match with the
+  // patterns that go with each label instead, ignoring case.
+  const auto usePatterns = [&dialog, &choices, &labels](const QString& label) {
+    const qsizetype index = labels.indexOf(label);
+    auto* model = dialog.findChild<QFileSystemModel*>();
+    if (index < 0 || model == nullptr) return;
+    dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
+    model->setNameFilters(choices[index].patterns);
+  };
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, usePatterns);
+  usePatterns(dialog.selectedNameFilter());
+
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return dialog.selectedFiles().constFirst();
+}
+
+void QtDialogs::MsgBox(QWidget* parent, const QString& title, const QString& text, Icon icon) {
+  QString shown = text;
+  shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+  QMessageBox box(icon == Icon::Critical ? QMessageBox::Critical : QMessageBox::Information, title,
+                  shown, QMessageBox::Ok, parent);
+  box.exec();
+}
+
+void QtDialogs::Beep() { QApplication::beep(); }

@@ -1,0 +1,28 @@
+#include "window_canvas.h"
+
+#include <QCoreApplication>
+
+#include "dialogs.h"
+#include "picture1.h"
+
+int WindowCanvas::Width() const { return picture_.Width(); }
+int WindowCanvas::Height() const { return picture_.Height(); }
+bool WindowCanvas::Resize(int width, int height) { return picture_.SetSize(width, height); }
+lumenor::Pixel* WindowCanvas::Scanline(int y) { return picture_.Scanline(y); }
+
+void WindowCanvas::SetTitle(const std::string& utf8Title) {
+  window_.setWindowTitle(QString::fromStdString(utf8Title));
+}
+
+void WindowCanvas::ShowError(const std::string& utf8Text) {
+  dialogs_.MsgBox(&window_, QStringLiteral("Error"), QString::fromStdString(utf8Text),
+                  Dialogs::Icon::Critical);
+}
+
+bool WindowCanvas::Progress(int top, int bottom) {
+  if (!ending_()) {
+    picture_.RefreshRows(top, bottom);
+    QCoreApplication::processEvents();
+  }
+  return !ending_();
+}
