@@ -10,7 +10,7 @@ namespace lumenor {
 
 // The grey the viewer's window and canvas show behind a picture (the application-workspace
 // colour of Qt's standard palette, QPalette::Dark).
-constexpr Pixel kWorkspaceGrey = MakePixel(0xA0, 0xA0, 0xA0);
+constexpr Pixel kWorkspaceGrey = MakePixel(0x9F, 0x9F, 0x9F);
 
 // A canvas without a window: the headless tool, tests, benchmarks and the fuzzer load onto it.
 // It records the title, the error boxes and the progress points.
