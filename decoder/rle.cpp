@@ -24,8 +24,8 @@ std::ptrdiff_t DecodeRleRow(std::span<const std::uint8_t> in, std::span<std::uin
     if (n > width - i) {
       if (longRows == LongRows::kFail) return kRowOverflow;
       const std::size_t fits = width - i;
-      if (copy) std::memcpy(out.data() + i, p, fits);
-      else std::memset(out.data() + i, *p, fits);
+      if (fits > 0 && copy) std::memcpy(out.data() + i, p, fits);
+      if (fits > 0 && !copy) std::memset(out.data() + i, *p, fits);
       return static_cast<std::ptrdiff_t>(width);
     }
     if (copy) {
