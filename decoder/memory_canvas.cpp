@@ -12,6 +12,7 @@ MemoryCanvas::MemoryCanvas(Pixel background, std::uint64_t maxPixels)
       pixels_(static_cast<std::size_t>(width_) * height_, background) {}
 
 bool MemoryCanvas::Resize(int width, int height) {
+  if (width == width_ && height == height_) return true;
   const std::uint64_t count = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
   if (count > maxPixels_) return false;
   std::vector<Pixel> resized;

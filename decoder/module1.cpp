@@ -6,10 +6,10 @@
 #include <new>
 #include <vector>
 
-#include "blend.h"
 #include "image_file.h"
 #include "load_failure.h"
 #include "rle.h"
+#include "rows.h"
 
 namespace lumenor {
 
@@ -61,25 +61,6 @@ class ProgressRule {
   Canvas& canvas_;
   int pendingBottom_;
 };
-
-void WriteGreyRow(Pixel* line, const std::uint8_t* grey, std::size_t count) {
-  for (std::size_t x = 0; x < count; ++x) line[x] = GreyPixel(grey[x]);
-}
-
-void WriteColourRow(Pixel* line, const std::array<std::vector<std::uint8_t>, 4>& planes,
-                    bool withAlpha) {
-  const std::uint8_t* red = planes[0].data();
-  const std::uint8_t* green = planes[1].data();
-  const std::uint8_t* blue = planes[2].data();
-  const std::size_t width = planes[0].size();
-  if (withAlpha) {
-    const std::uint8_t* alpha = planes[3].data();
-    for (std::size_t x = 0; x < width; ++x)
-      line[x] = BlendPixel(line[x], red[x], green[x], blue[x], alpha[x]);
-  } else {
-    for (std::size_t x = 0; x < width; ++x) line[x] = MakePixel(red[x], green[x], blue[x]);
-  }
-}
 
 std::array<std::vector<std::uint8_t>, 4> AllocateRowBuffers(int width, unsigned channels) {
   std::array<std::vector<std::uint8_t>, 4> rows;

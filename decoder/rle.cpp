@@ -40,7 +40,7 @@ std::ptrdiff_t DecodeRleRow(std::span<const std::uint8_t> in, std::span<std::uin
 }
 
 RowFetcher::RowFetcher(ByteSource& source, std::size_t longestRequest)
-    : source_(source), windowSize_(std::max<std::size_t>(longestRequest, 64 * 1024)) {}
+    : source_(source), windowSize_(std::max<std::size_t>(longestRequest, 16 * 1024)) {}
 
 std::span<const std::uint8_t> RowFetcher::Fetch(std::uint64_t offset, std::size_t length) {
   assert(length <= windowSize_);
