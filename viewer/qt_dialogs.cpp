@@ -38,6 +38,7 @@ std::optional<QString> QtDialogs::ShowOpen(QWidget* parent, const QString& title
 
   QFileDialog dialog(parent, title);
   dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setOption(QFileDialog::ReadOnly);  // the viewer never creates, renames or deletes files
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setNameFilters(labels);
   if (!initialName.isEmpty()) dialog.selectFile(initialName);

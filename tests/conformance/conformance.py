@@ -7,6 +7,9 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from pnm import read_pnm  # noqa: E402
+
 DECODE = sys.argv[1]
 CONVERT = "/usr/bin/convert"  # ImageMagick itself, whatever else is on the PATH
 BACKGROUND = (0x21, 0x43, 0x65)
@@ -15,31 +18,6 @@ SIZES = [(1, 1), (7, 5), (33, 17), (1000, 3), (3, 1000), (611, 467)]
 
 def run(*args, **kw):
     return subprocess.run(args, check=True, capture_output=True, **kw)
-
-
-def read_pnm(path):
-    """Returns (width, height, channels, bytes) of a binary PGM/PPM/PAM file."""
-    data = open(path, "rb").read()
-    fields, pos = [], 0
-    magic = data[:2]
-    if magic == b"P7":
-        header_end = data.index(b"ENDHDR\n") + 7
-        info = dict(line.split(" ", 1) for line in data[3:header_end - 7].decode().splitlines() if " " in line)
-        return int(info["WIDTH"]), int(info["HEIGHT"]), int(info["DEPTH"]), data[header_end:]
-    pos = 2
-    while len(fields) < 3:
-        while data[pos:pos + 1].isspace():
-            pos += 1
-        if data[pos:pos + 1] == b"#":
-            pos = data.index(b"\n", pos)
-            continue
-        start = pos
-        while not data[pos:pos + 1].isspace():
-            pos += 1
-        fields.append(int(data[start:pos]))
-    pos += 1
-    channels = 1 if magic == b"P5" else 3
-    return fields[0], fields[1], channels, data[pos:]
 
 
 def expected_rgb(width, height, channels, pixels):

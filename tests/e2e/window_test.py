@@ -1,0 +1,148 @@
+#!/usr/bin/env python3
+"""Lumenor used as a person uses it, in a real window: run as
+   dbus-run-session -- python3 window_test.py BUILD_DIR [TEST...]"""
+import os
+import shutil
+import subprocess
+import time
+
+import pyatspi
+
+from harness import (App, check, enabled, find, make_picture, press, region_difference, run,
+                     screenshot, wait_for, xdotool)
+
+SCREENSHOT = os.environ.get("LUMENOR_SCREENSHOT")  # where to keep a picture of the window
+
+
+def test_about_box(session):
+    app = session.start()
+    app.keys("alt+h", "a")
+    box = app.box("About...")
+    text = "\n".join(App.box_text(box))
+    lines = text.split("\n")
+    check(len(lines) == 6, "About text has %d lines: %r" % (len(lines), text))
+    check(lines[0].startswith("Lumenor 1.0 by Vantris ("), lines[0])
+    check(lines[2] == "" and lines[4] == "", "empty lines before the third and fourth: %r" % text)
+    check("2003" in lines[3], lines[3])
+    press(find(box, "push button", "OK"))
+    wait_for("the About box to close", lambda: find(app.accessible, "alert", "About...") is None)
+
+
+def test_open_shows_the_picture(session):
+    path, picture = make_picture(session, "plasma", 301, 203)
+    for name in ("UPPER.RGB", "grey.bw", "notes.txt", "noextension"):
+        shutil.copy(path, session.path(name))
+    app = session.start()
+    check(app.title() == "Lumenor 1.0 by Vantris", app.title())
+    check(app.client_size() == (449, 343), "client area %s" % (app.client_size(),))
+
+    # The filter lists what it names, whatever the case; the other choice lists every file.
+    app.keys("alt+f", "o")
+    dialog = app.box("Select a RGB Image")
+    name = wait_for("the file name field", lambda: find(dialog, "text", "File name:"))
+    name.queryEditableText().setTextContents(session.tmp.name + "/")
+    press(find(dialog, "push button", "Open"))  # enters the folder
+
+    def listed(expected):
+        tree = find(dialog, "tree", "Files")
+        cells = [cell.name for cell in tree if cell is not None and cell.getRoleName() == "table cell"]
+        names = sorted(cells[0::4])  # name, size, type, date
+        return names if names == expected else None
+
+    rgb_files = ["UPPER.RGB", "grey.bw", "plasma.rgb"]
+    wait_for("the RGB filter to list %s" % rgb_files, lambda: listed(rgb_files))
+    combo = find(dialog, "combo box", "RGB Images (*.bw, *.rgb)")
+    extents = combo.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    xdotool("mousemove", extents.x + extents.width // 2, extents.y + extents.height // 2)
+    xdotool("click", 1)
+    time.sleep(0.5)
+    xdotool("key", "Down")
+    xdotool("key", "Return")
+    every_file = sorted(rgb_files + ["noextension", "notes.txt", "plasma.ppm"])
+    wait_for("All Files to list %s" % every_file, lambda: listed(every_file))
+
+    name.queryEditableText().setTextContents(path)
+    press(find(dialog, "push button", "Open"))
+    app.wait_until_loaded("Lumenor - plasma")
+
+    shot = screenshot(SCREENSHOT)
+    difference = region_difference(shot, app.client_origin(), picture, (0, 0), picture[:2])
+    check(difference is None, "screen and picture differ: %s" % difference)
+
+
+def test_error_box_and_open_state(session):
+    bad = session.path("swapped.rgb")
+    with open(bad, "wb") as out:
+        out.write(b"\xDA\x01" + bytes(510))
+    app = session.start()
+    app.open_file(bad)
+    box = app.box("Error")
+    check(App.box_text(box) == ["Header doesn't check out: -9727"], "error text %r" % App.box_text(box))
+    check(not enabled(app.menu_item("Open")), "Open is enabled while a load runs")
+    press(find(box, "push button", "OK"))
+    wait_for("Open enabled again", lambda: enabled(app.menu_item("Open")))
+    check(app.title() == "Lumenor 1.0 by Vantris", "title changed to %r" % app.title())
+
+    app.open_file(session.path("does-not-exist.rgb"))
+    text = App.box_text(app.box("Error"))
+    check(text and text[0].startswith("There was an error reading the file:\n"), "read error text %r" % text)
+    check(not os.path.exists(session.path("does-not-exist.rgb")), "a missing file was created")
+
+
+def test_drag_in_small_steps_and_resize(session):
+    path, picture = make_picture(session, "big", 1000, 800, seed=5)
+    app = session.start()
+    app.open_file(path)
+    app.wait_until_loaded("Lumenor - big")
+    ox, oy = app.client_origin()
+
+    # Grab picture point (400, 300) and drag it in 60 small steps to client (100, 60).
+    xdotool("mousemove", ox + 400, oy + 300)
+    xdotool("mousedown", 1)
+    for step in range(1, 61):
+        xdotool("mousemove", ox + 400 - 5 * step, oy + 300 - 4 * step)
+        time.sleep(0.01)
+    xdotool("mouseup", 1)
+    time.sleep(0.3)
+    shot = screenshot()
+    difference = region_difference(shot, (ox, oy), picture, (300, 240), (449, 343))
+    check(difference is None, "after the drag the client area should show the picture from (300, 240): %s" % difference)
+
+    # Growing the window pulls the panned picture back to the corner.
+    xdotool("windowsize", app.window, 1200, 900)
+    wait_for("the larger window", lambda: app.client_size()[0] == 1200)
+    time.sleep(0.3)
+    shot = screenshot()
+    difference = region_difference(shot, app.client_origin(), picture, (0, 0), (1000, 800))
+    check(difference is None, "after the resize the picture should sit at the corner: %s" % difference)
+
+
+def test_exit_in_the_middle_of_a_load(session):
+    # 20000 x 20000 grey with every row sharing one stored row: tiny on disk, long to paint.
+    path = session.path("huge.bw")
+    header = bytearray(512)
+    header[0:2] = b"\x01\xDA"
+    header[2], header[3] = 1, 1
+    header[4:12] = bytes([0, 2, 0x4E, 0x20, 0x4E, 0x20, 0, 1])
+    header[24:28] = b"huge"
+    rows = 20000
+    table_end = 512 + rows * 8
+    row = bytes([0x7F, 0x80] * 157 + [0x61, 0x80, 0])  # 20000 pixels of grey 128
+    with open(path, "wb") as out:
+        out.write(header)
+        out.write(table_end.to_bytes(4, "big") * rows)
+        out.write(len(row).to_bytes(4, "big") * rows)
+        out.write(row)
+    app = session.start()
+    app.open_file(path)
+    wait_for("the load to start", lambda: app.title() == "Lumenor - huge", timeout=30)
+    check(not enabled(app.menu_item("Open")), "the load ended before Exit could be chosen")
+    started = time.monotonic()
+    app.keys("alt+f", "e")
+    code = app.process.wait(timeout=10)
+    check(code == 0, "exit code %d" % code)
+    print("  ended %.2f s after Exit" % (time.monotonic() - started))
+
+
+if __name__ == "__main__":
+    run({name[5:]: test for name, test in dict(globals()).items() if name.startswith("test_")})
