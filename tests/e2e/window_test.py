@@ -117,26 +117,57 @@ def test_drag_in_small_steps_and_resize(session):
     check(difference is None, "after the resize the picture should sit at the corner: %s" % difference)
 
 
-def test_exit_in_the_middle_of_a_load(session):
-    # 20000 x 20000 grey with every row sharing one stored row: tiny on disk, long to paint.
-    path = session.path("huge.bw")
+def write_giant(path, side=32767):
+    """A four-channel run-length file of side x side pixels in which every row of a channel
+    shares one stored row: about 1 MB on disk, a 4 GiB canvas."""
     header = bytearray(512)
-    header[0:2] = b"\x01\xDA"
-    header[2], header[3] = 1, 1
-    header[4:12] = bytes([0, 2, 0x4E, 0x20, 0x4E, 0x20, 0, 1])
-    header[24:28] = b"huge"
-    rows = 20000
-    table_end = 512 + rows * 8
-    row = bytes([0x7F, 0x80] * 157 + [0x61, 0x80, 0])  # 20000 pixels of grey 128
+    header[0:12] = b"\x01\xDA\x01\x01\x00\x03" + side.to_bytes(2, "big") * 2 + (4).to_bytes(2, "big")
+    header[24:29] = b"giant"
+
+    def row(value):
+        packets = bytearray()
+        left = side
+        while left:
+            packets += bytes([min(127, left), value])
+            left -= min(127, left)
+        return bytes(packets) + b"\0"
+
+    rows = [row(v) for v in (200, 100, 50, 128)]
+    offset = 512 + side * 4 * 8
     with open(path, "wb") as out:
         out.write(header)
-        out.write(table_end.to_bytes(4, "big") * rows)
-        out.write(len(row).to_bytes(4, "big") * rows)
-        out.write(row)
+        for stored in rows:
+            out.write(offset.to_bytes(4, "big") * side)
+            offset += len(stored)
+        for stored in rows:
+            out.write(len(stored).to_bytes(4, "big") * side)
+        for stored in rows:
+            out.write(stored)
+
+
+def peak_memory_mib(pid):
+    with open("/proc/%d/status" % pid) as status:
+        for line in status:
+            if line.startswith("VmHWM:"):
+                return int(line.split()[1]) // 1024
+    return 0
+
+
+def test_exit_in_the_middle_of_a_load(session):
+    path = session.path("giant.rgb")
+    write_giant(path)
     app = session.start()
     app.open_file(path)
-    wait_for("the load to start", lambda: app.title() == "Lumenor - huge", timeout=30)
+    wait_for("the load to start", lambda: app.title() == "Lumenor - giant", timeout=30)
+
+    # The window answers while it loads: the About box opens and closes.
+    app.keys("alt+h", "a")
+    box = app.box("About...")
+    press(find(box, "push button", "OK"))
+    wait_for("the About box to close", lambda: find(app.accessible, "alert", "About...") is None)
     check(not enabled(app.menu_item("Open")), "the load ended before Exit could be chosen")
+
+    print("  peak memory while loading 32767 x 32767 x 4: %d MiB" % peak_memory_mib(app.process.pid))
     started = time.monotonic()
     app.keys("alt+f", "e")
     code = app.process.wait(timeout=10)
