@@ -27,17 +27,21 @@ void RegisterAll() {
   for (unsigned side : {1024u, 4096u})
     for (unsigned channels : {1u, 3u, 4u}) {
       const auto planes = sgi::Pattern(side, side, channels);
-      const std::string shape = "Decode/" + std::to_string(side) + "x" + std::to_string(side) + "/" + channelNames[channels];
-      for (auto layout : {sgi::Layout::kBottomFirst, sgi::Layout::kPlanar, sgi::Layout::kShuffled}) {
+      const std::string shape = "Decode/" + std::to_string(side) + "x" + std::to_string(side) +
+                                "/" + channelNames[channels];
+      for (auto layout :
+           {sgi::Layout::kBottomFirst, sgi::Layout::kPlanar, sgi::Layout::kShuffled}) {
         auto bytes = std::make_shared<sgi::Bytes>(sgi::Rle({}, planes, layout));
-        benchmark::RegisterBenchmark((shape + "/rle/" + sgi::LayoutName(layout)).c_str(),
-                                     [bytes, side](benchmark::State& s) { Decode(s, *bytes, side, side); })
+        benchmark::RegisterBenchmark(
+            (shape + "/rle/" + sgi::LayoutName(layout)).c_str(),
+            [bytes, side](benchmark::State& s) { Decode(s, *bytes, side, side); })
             ->Unit(benchmark::kMillisecond);
       }
       auto verbatim = std::make_shared<sgi::Bytes>(sgi::Verbatim({}, planes));
-      benchmark::RegisterBenchmark((shape + "/verbatim").c_str(),
-                                   [verbatim, side](benchmark::State& s) { Decode(s, *verbatim, side, side); })
-          ->Unit(benchmark::kMillisecond);
+      benchmark::RegisterBenchmark((shape + "/verbatim").c_str(), [verbatim,
+                                                                   side](benchmark::State& s) {
+        Decode(s, *verbatim, side, side);
+      })->Unit(benchmark::kMillisecond);
     }
 }
 

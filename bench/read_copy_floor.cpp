@@ -15,7 +15,8 @@ int main(int argc, char** argv) {
   std::vector<std::uint8_t> file(size);
   in.read(reinterpret_cast<char*>(file.data()), static_cast<std::streamsize>(size));
   if (size <= 512) return 1;
-  const std::size_t pixels = static_cast<std::size_t>(file[6] << 8 | file[7]) * (file[8] << 8 | file[9]);
+  const std::size_t pixels =
+      static_cast<std::size_t>(file[6] << 8 | file[7]) * (file[8] << 8 | file[9]);
   std::vector<std::uint32_t> picture(pixels);
   std::size_t from = 512;
   for (std::size_t i = 0; i < pixels; ++i) {

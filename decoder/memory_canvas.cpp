@@ -8,12 +8,14 @@
 namespace lumenor {
 
 MemoryCanvas::MemoryCanvas(Pixel background, std::uint64_t maxPixels)
-    : background_(background), maxPixels_(maxPixels),
+    : background_(background),
+      maxPixels_(maxPixels),
       pixels_(static_cast<std::size_t>(width_) * height_, background) {}
 
 bool MemoryCanvas::Resize(int width, int height) {
   if (width == width_ && height == height_) return true;
-  const std::uint64_t count = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
+  const std::uint64_t count =
+      static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
   if (count > maxPixels_) return false;
   std::vector<Pixel> resized;
   try {
@@ -36,7 +38,8 @@ bool MemoryCanvas::Progress(int top, int /*bottom*/) {
 }
 
 bool MemoryCanvas::WritePpm(const std::string& path) const {
-  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "wb"), std::fclose);
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "wb"),
+                                                             std::fclose);
   if (!file) return false;
   std::fprintf(file.get(), "P6\n%d %d\n255\n", width_, height_);
   std::vector<unsigned char> row(static_cast<std::size_t>(width_) * 3);

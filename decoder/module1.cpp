@@ -115,7 +115,8 @@ std::vector<std::int32_t> ReadOffsetTable(ImageFile& file, const Header& h, bool
 
 std::uint64_t RowOffset(const std::vector<std::int32_t>& table, int row, unsigned channel,
                         int height) {
-  const std::int32_t offset = table[static_cast<std::size_t>(row) + channel * static_cast<std::size_t>(height)];
+  const std::int32_t offset =
+      table[static_cast<std::size_t>(row) + channel * static_cast<std::size_t>(height)];
   if (offset < 0)
     throw LoadFailure("Row " + std::to_string(row) + " of channel " + std::to_string(channel) +
                       " has a negative offset: " + std::to_string(offset));
@@ -181,14 +182,16 @@ void RunPixelStage(ImageFile& file, const Header& h, Canvas& canvas) {
 void DecodeImage(ByteSource& source, Canvas& canvas) {
   ImageFile file(source);
   const unsigned magic = file.ReadWord();
-  if (magic != kMagic) return canvas.ShowError("Header doesn't check out: " + FormatReportValue(magic));
+  if (magic != kMagic)
+    return canvas.ShowError("Header doesn't check out: " + FormatReportValue(magic));
   Header h;
   h.storage = file.ReadByte();
   if (h.storage > 1)
     return canvas.ShowError("Unsupported compression flag: " + FormatReportValue(h.storage));
   const unsigned bytesPerChannel = file.ReadByte();
   if (bytesPerChannel != 1)
-    return canvas.ShowError("Unsupported bytes per component: " + FormatReportValue(bytesPerChannel));
+    return canvas.ShowError("Unsupported bytes per component: " +
+                            FormatReportValue(bytesPerChannel));
   const unsigned dimension = file.ReadWord();
   if (dimension < 1 || dimension > 3)
     return canvas.ShowError("Unsupported Dimension: " + FormatReportValue(dimension));
@@ -227,6 +230,8 @@ void RunTrapped(Canvas& canvas, const std::function<void()>& load) {
     failure = e.what();
   } catch (const std::bad_alloc&) {
     failure = "Out of memory";
+  } catch (const std::exception& e) {  // nothing may cross into the window code
+    failure = e.what();
   } catch (const LoadAbandoned&) {
     return;
   }

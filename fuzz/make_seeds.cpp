@@ -15,14 +15,16 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(dir);
   const auto write = [&dir](const std::string& name, const sgi::Bytes& bytes) {
     std::ofstream(dir / name, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
   };
   for (unsigned channels : {1u, 2u, 3u, 4u}) {
     const auto planes = sgi::Pattern(9, 7, channels, channels);
     write("verbatim_" + std::to_string(channels), sgi::Verbatim({}, planes));
     for (auto layout : {sgi::Layout::kBottomFirst, sgi::Layout::kTopFirst, sgi::Layout::kPlanar,
                         sgi::Layout::kShuffled, sgi::Layout::kShared})
-      write("rle_" + std::to_string(channels) + "_" + sgi::LayoutName(layout), sgi::Rle({}, planes, layout));
+      write("rle_" + std::to_string(channels) + "_" + sgi::LayoutName(layout),
+            sgi::Rle({}, planes, layout));
   }
   write("header_only", sgi::EncodeHeader({.xsize = 3, .ysize = 3, .zsize = 3}));
   return 0;

@@ -178,18 +178,26 @@ void Form1::Picture1_MouseMove(double x, double y) {
   // Each clamp keeps the picture against the client area's edge on a side where it is larger
   // than the window.
   if (dx > 0) {
-    if (canvas.Left() + dx < 0) canvas.SetLeft(RoundToInt(canvas.Left() + dx));
-    else canvas.SetLeft(0);
+    if (canvas.Left() + dx < 0)
+      canvas.SetLeft(RoundToInt(canvas.Left() + dx));
+    else
+      canvas.SetLeft(0);
   } else if (dx < 0 && canvas.Width() > ScaleWidth()) {
-    if (canvas.Width() + canvas.Left() + dx > ScaleWidth()) canvas.SetLeft(RoundToInt(canvas.Left() + dx));
-    else canvas.SetLeft(ScaleWidth() - canvas.Width());
+    if (canvas.Width() + canvas.Left() + dx > ScaleWidth())
+      canvas.SetLeft(RoundToInt(canvas.Left() + dx));
+    else
+      canvas.SetLeft(ScaleWidth() - canvas.Width());
   }
   if (dy < 0 && canvas.Height() > ScaleHeight()) {
-    if (canvas.Height() + canvas.Top() + dy > ScaleHeight()) canvas.SetTop(canvas.Top() + dy);
-    else canvas.SetTop(ScaleHeight() - canvas.Height());
+    if (canvas.Height() + canvas.Top() + dy > ScaleHeight())
+      canvas.SetTop(canvas.Top() + dy);
+    else
+      canvas.SetTop(ScaleHeight() - canvas.Height());
   } else if (dy > 0) {
-    if (dy + canvas.Top() < 0) canvas.SetTop(canvas.Top() + dy);
-    else canvas.SetTop(0);
+    if (dy + canvas.Top() < 0)
+      canvas.SetTop(canvas.Top() + dy);
+    else
+      canvas.SetTop(0);
   }
 
   // Qt sends no move event when the canvas moves under a pointer that stands still; the skip

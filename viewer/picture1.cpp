@@ -44,17 +44,21 @@ void Picture1::SetPixel(int x, int y, lumenor::Colour colour) {
 
 lumenor::Colour Picture1::GetPixel(int x, int y) const {
   if (!image_.valid(x, y)) return 0xFFFFFFFFu;
-  return lumenor::PixelToColour(reinterpret_cast<const lumenor::Pixel*>(image_.constScanLine(y))[x]);
+  return lumenor::PixelToColour(
+      reinterpret_cast<const lumenor::Pixel*>(image_.constScanLine(y))[x]);
 }
 
 void Picture1::FillSpan(int x, int y, int count, lumenor::Colour colour) {
   if (y < 0 || y >= image_.height()) return;
   const int from = std::max(x, 0);
-  const int to = static_cast<int>(std::min<long long>(static_cast<long long>(x) + count, image_.width()));
+  const int to =
+      static_cast<int>(std::min<long long>(static_cast<long long>(x) + count, image_.width()));
   if (from < to) std::fill(Scanline(y) + from, Scanline(y) + to, lumenor::ColourToPixel(colour));
 }
 
-lumenor::Pixel* Picture1::Scanline(int y) { return reinterpret_cast<lumenor::Pixel*>(image_.scanLine(y)); }
+lumenor::Pixel* Picture1::Scanline(int y) {
+  return reinterpret_cast<lumenor::Pixel*>(image_.scanLine(y));
+}
 
 void Picture1::paintEvent(QPaintEvent* event) {
   QPainter painter(this);

@@ -1,18 +1,20 @@
+#include "form1.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QRegularExpression>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
 
 #include "decode_helpers.h"
 #include "fake_dialogs.h"
-#include "form1.h"
 #include "picture1.h"
+#include "scratch_dir.h"
 
 namespace {
 
@@ -21,19 +23,12 @@ namespace fs = std::filesystem;
 class Form1Test : public testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("lumenor_gui_" + std::to_string(::getpid()) + "_" +
-                                        testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
     form_.show();
     QCoreApplication::processEvents();
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   QString Write(const std::string& name, const sgi::Bytes& bytes) {
-    const auto path = dir_ / name;
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
-    return QString::fromStdString(path.string());
+    return QString::fromStdString(dir_.Write(name, bytes).string());
   }
   void Open(const QString& path) {
     dialogs_.answers.push_back(path);
@@ -41,7 +36,7 @@ class Form1Test : public testing::Test {
   }
   QRgb CanvasPixel(int x, int y) const { return form_.Canvas().Image().pixel(x, y) & 0xFFFFFF; }
 
-  fs::path dir_;
+  ScratchDir dir_;
   FakeDialogs dialogs_;
   Form1 form_{dialogs_};
 };
@@ -54,7 +49,8 @@ TEST_F(Form1Test, StartsAsDescribed) {
   EXPECT_EQ(form_.ClientArea().palette().color(form_.ClientArea().backgroundRole()),
             form_.palette().color(QPalette::Dark));
   // The headless tool paints the same grey behind pictures.
-  EXPECT_EQ(form_.palette().color(QPalette::Dark).rgb() & 0xFFFFFF, lumenor::kWorkspaceGrey & 0xFFFFFF);
+  EXPECT_EQ(form_.palette().color(QPalette::Dark).rgb() & 0xFFFFFF,
+            lumenor::kWorkspaceGrey & 0xFFFFFF);
 
   QStringList menu;
   for (QAction* top : form_.menuBar()->actions()) {
@@ -71,15 +67,17 @@ TEST_F(Form1Test, CanvasOperations) {
   canvas.SetPixel(2, 1, lumenor::MakeColour(1, 2, 3));
   canvas.SetPixel(10, 1, lumenor::MakeColour(9, 9, 9));  // outside: dropped
   canvas.SetPixel(-1, 0, lumenor::MakeColour(9, 9, 9));
-  EXPECT_EQ(canvas.GetPixel(2, 1), 0x030201u);           // red in the low byte
+  EXPECT_EQ(canvas.GetPixel(2, 1), 0x030201u);  // red in the low byte
   EXPECT_EQ(CanvasPixel(2, 1), 0x010203u);
   canvas.FillSpan(7, 3, 10, lumenor::MakeColour(200, 0, 0));  // clipped at the right edge
   canvas.FillSpan(-3, 2, 5, lumenor::MakeColour(0, 200, 0));  // and at the left
   canvas.FillSpan(0, 9, 5, lumenor::MakeColour(0, 0, 200));   // below: nothing
-  EXPECT_EQ(canvas.GetPixel(6, 3), lumenor::PixelToColour(form_.palette().color(QPalette::Dark).rgb()));
+  EXPECT_EQ(canvas.GetPixel(6, 3),
+            lumenor::PixelToColour(form_.palette().color(QPalette::Dark).rgb()));
   EXPECT_EQ(canvas.GetPixel(9, 3), lumenor::MakeColour(200, 0, 0));
   EXPECT_EQ(canvas.GetPixel(1, 2), lumenor::MakeColour(0, 200, 0));
-  EXPECT_EQ(canvas.GetPixel(2, 2), lumenor::PixelToColour(form_.palette().color(QPalette::Dark).rgb()));
+  EXPECT_EQ(canvas.GetPixel(2, 2),
+            lumenor::PixelToColour(form_.palette().color(QPalette::Dark).rgb()));
   // Resizing keeps what overlaps.
   ASSERT_TRUE(canvas.SetSize(3, 2));
   EXPECT_EQ(canvas.GetPixel(2, 1), 0x030201u);
@@ -103,7 +101,8 @@ TEST_F(Form1Test, SuccessfulOpen) {
   form_.Canvas().move(-100, -50);
   Open(path);
   EXPECT_EQ(dialogs_.openTitles, QStringList{"Select a RGB Image"});
-  EXPECT_EQ(dialogs_.openFilters, QStringList{"RGB Images (*.bw, *.rgb)|*.bw; *.rgb|All Files (*.*)|*.*"});
+  EXPECT_EQ(dialogs_.openFilters,
+            QStringList{"RGB Images (*.bw, *.rgb)|*.bw; *.rgb|All Files (*.*)|*.*"});
   EXPECT_EQ(form_.windowTitle(), "Lumenor - sunset");
   EXPECT_EQ(form_.Canvas().geometry(), QRect(-100, -50, 60, 50));  // position kept
   EXPECT_TRUE(form_.OpenItem().isEnabled());
@@ -111,7 +110,8 @@ TEST_F(Form1Test, SuccessfulOpen) {
   EXPECT_TRUE(dialogs_.boxes.empty());
   const auto want = testing_support::Expected(planes, 0);
   for (int y = 0; y < 50; ++y)
-    for (int x = 0; x < 60; ++x) ASSERT_EQ(CanvasPixel(x, y), want[y * 60 + x] & 0xFFFFFF) << x << "," << y;
+    for (int x = 0; x < 60; ++x)
+      ASSERT_EQ(CanvasPixel(x, y), want[y * 60 + x] & 0xFFFFFF) << x << "," << y;
   // The file chosen last is offered again.
   dialogs_.answers.push_back(QString());
   form_.mnuOpen_Click();
@@ -136,9 +136,10 @@ TEST_F(Form1Test, RejectedHeaderClearsCanvasKeepsSizeAndTitle) {
 
 TEST_F(Form1Test, ReadErrorsReEnableOpen) {
   Open(QString::fromStdString((dir_ / "missing.rgb").string()));
-  Open(QString::fromStdString(dir_.string()));
+  Open(QString::fromStdString(dir_.path().string()));
   ASSERT_EQ(dialogs_.boxes.size(), 2u);
-  for (const auto& box : dialogs_.boxes) EXPECT_TRUE(box.text.startsWith("There was an error reading the file:\r\n"));
+  for (const auto& box : dialogs_.boxes)
+    EXPECT_TRUE(box.text.startsWith("There was an error reading the file:\r\n"));
   EXPECT_FALSE(fs::exists(dir_ / "missing.rgb"));
   EXPECT_TRUE(form_.OpenItem().isEnabled());
   EXPECT_EQ(dialogs_.beeps, 2);
@@ -182,7 +183,8 @@ TEST_F(Form1Test, WindowStaysLiveDuringALoadAndOpenStaysDisabled) {
 }
 
 TEST_F(Form1Test, ExitInTheMiddleOfALoadEndsItAtTheNextProgressPoint) {
-  for (const auto& bytes : {sgi::Verbatim({}, sgi::Pattern(64, 3000, 3)), sgi::Rle({}, sgi::Pattern(64, 3000, 4))}) {
+  for (const auto& bytes :
+       {sgi::Verbatim({}, sgi::Pattern(64, 3000, 3)), sgi::Rle({}, sgi::Pattern(64, 3000, 4))}) {
     FakeDialogs dialogs;
     auto form = std::make_unique<Form1>(dialogs);
     form->show();
@@ -195,7 +197,8 @@ TEST_F(Form1Test, ExitInTheMiddleOfALoadEndsItAtTheNextProgressPoint) {
     EXPECT_TRUE(form->isHidden());
     EXPECT_EQ(dialogs.beeps, 0);
     EXPECT_TRUE(dialogs.boxes.empty());
-    EXPECT_EQ(form->Canvas().Image().pixel(0, 0), form->palette().color(QPalette::Dark).rgb());  // top never reached
+    EXPECT_EQ(form->Canvas().Image().pixel(0, 0),
+              form->palette().color(QPalette::Dark).rgb());  // top never reached
     form.reset();  // the window goes; nothing of the load may touch it afterwards
   }
 }

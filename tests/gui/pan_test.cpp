@@ -47,15 +47,15 @@ class PanTest : public testing::Test {
 
 TEST_F(PanTest, OneLongDragStopsAtTheClamps) {
   struct Case {
-    QPoint start;       // canvas position before the drag
-    QPointF from, to;   // pointer, in client coordinates
+    QPoint start;      // canvas position before the drag
+    QPointF from, to;  // pointer, in client coordinates
     QPoint end;
   };
   const Case cases[] = {
-      {{0, 0}, {400, 300}, {-300, 300}, {-551, 0}},    // 700 left: 449 - 1000
-      {{-20, 0}, {100, 100}, {130, 100}, {0, 0}},      // 30 right from -20
+      {{0, 0}, {400, 300}, {-300, 300}, {-551, 0}},  // 700 left: 449 - 1000
+      {{-20, 0}, {100, 100}, {130, 100}, {0, 0}},    // 30 right from -20
       {{-300, -200}, {200, 200}, {210, 205}, {-290, -195}},
-      {{0, 0}, {200, 300}, {200, -900}, {0, -457}},    // 343 - 800
+      {{0, 0}, {200, 300}, {200, -900}, {0, -457}},        // 343 - 800
       {{-10, -10}, {100, 100}, {100.4, 112.5}, {-10, 0}},  // dy 12.5 rounds to 12; dx 0.4 moves 0
   };
   for (const auto& c : cases) {
@@ -129,14 +129,13 @@ TEST_F(PanTest, MovesWithoutAButtonDoNothing) {
 
 TEST_F(PanTest, ResizePullsAPannedCanvasBack) {
   struct Case {
-    int width, left;     // canvas width and Left before
-    int clientWidth;     // client width after the resize
+    int width, left;  // canvas width and Left before
+    int clientWidth;  // client width after the resize
     int wantLeft;
   };
   const Case cases[] = {
-      {1000, -551, 1200, 0}, {1000, -551, 800, -200}, {1000, -551, 400, -551},
-      {300, -100, 300, 0},   {300, -100, 400, 0},     {300, -100, 250, -50},
-      {300, -100, 200, -100}, {300, 0, 200, 0},
+      {1000, -551, 1200, 0}, {1000, -551, 800, -200}, {1000, -551, 400, -551}, {300, -100, 300, 0},
+      {300, -100, 400, 0},   {300, -100, 250, -50},   {300, -100, 200, -100},  {300, 0, 200, 0},
   };
   for (const auto& c : cases) {
     ResizeClient(449, 343);

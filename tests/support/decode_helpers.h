@@ -36,7 +36,8 @@ inline std::vector<lumenor::Pixel> Expected(const sgi::Planes& p, lumenor::Pixel
         const unsigned old[3] = {lumenor::RedOf(background), lumenor::GreenOf(background),
                                  lumenor::BlueOf(background)};
         for (int i = 0; i < 3; ++i)
-          rgb[i] = static_cast<unsigned>(old[i] + std::nearbyint((double(rgb[i]) - old[i]) * alpha / 255.0));
+          rgb[i] = static_cast<unsigned>(old[i] +
+                                         std::nearbyint((double(rgb[i]) - old[i]) * alpha / 255.0));
       }
       pixel = lumenor::MakePixel(rgb[0], rgb[1], rgb[2]);
     }
@@ -44,8 +45,8 @@ inline std::vector<lumenor::Pixel> Expected(const sgi::Planes& p, lumenor::Pixel
 }
 
 // Empty when the canvas shows exactly the expected picture; otherwise the first difference.
-inline std::string Compare(const lumenor::MemoryCanvas& canvas, const std::vector<lumenor::Pixel>& want,
-                           int width, int height) {
+inline std::string Compare(const lumenor::MemoryCanvas& canvas,
+                           const std::vector<lumenor::Pixel>& want, int width, int height) {
   if (canvas.Width() != width || canvas.Height() != height)
     return "have a " + std::to_string(canvas.Width()) + " x " + std::to_string(canvas.Height()) +
            " canvas, want " + std::to_string(width) + " x " + std::to_string(height);

@@ -16,18 +16,24 @@ Planes Pattern(unsigned width, unsigned height, unsigned channels, unsigned seed
       for (unsigned x = 0; x < width; ++x) {
         // Runs and noise mixed, so both packet kinds appear.
         const unsigned band = (x / 5 + r / 3 + c * 7) % 4;
-        p.at(c, r, x) = static_cast<std::uint8_t>(band == 0 ? random() : (x * 3 + r * 11 + c * 50 + seed) & 0xF0);
+        p.at(c, r, x) = static_cast<std::uint8_t>(
+            band == 0 ? random() : (x * 3 + r * 11 + c * 50 + seed) & 0xF0);
       }
   return p;
 }
 
 std::string LayoutName(Layout layout) {
   switch (layout) {
-    case Layout::kBottomFirst: return "bottom_first";
-    case Layout::kTopFirst: return "top_first";
-    case Layout::kPlanar: return "planar";
-    case Layout::kShuffled: return "shuffled";
-    case Layout::kShared: return "shared";
+    case Layout::kBottomFirst:
+      return "bottom_first";
+    case Layout::kTopFirst:
+      return "top_first";
+    case Layout::kPlanar:
+      return "planar";
+    case Layout::kShuffled:
+      return "shuffled";
+    case Layout::kShared:
+      return "shared";
   }
   return "?";
 }
@@ -105,7 +111,8 @@ Bytes RleFromRows(Header header, const std::vector<Bytes>& rows, Layout layout) 
       order.clear();
       for (unsigned k = 0; k < height; ++k) {
         const unsigned r = layout == Layout::kTopFirst ? height - 1 - k : k;
-        for (unsigned c = 0; c < channels; ++c) order.push_back(r + static_cast<std::size_t>(c) * height);
+        for (unsigned c = 0; c < channels; ++c)
+          order.push_back(r + static_cast<std::size_t>(c) * height);
       }
       break;
     case Layout::kPlanar:
@@ -139,7 +146,8 @@ Bytes Rle(Header header, const Planes& planes, Layout layout) {
   header.zsize = planes.channels;
   std::vector<Bytes> rows;
   for (unsigned c = 0; c < planes.channels; ++c)
-    for (unsigned r = 0; r < planes.height; ++r) rows.push_back(EncodeRleRow(planes.row(c, r), planes.width));
+    for (unsigned r = 0; r < planes.height; ++r)
+      rows.push_back(EncodeRleRow(planes.row(c, r), planes.width));
   return RleFromRows(header, rows, layout);
 }
 

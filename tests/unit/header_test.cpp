@@ -7,6 +7,7 @@
 
 #include "decode_helpers.h"
 #include "image_file.h"
+#include "scratch_dir.h"
 
 namespace {
 
@@ -15,7 +16,8 @@ using testing_support::Load;
 const std::string kInitialTitle = "Lumenor 1.0 by Vantris";
 
 TEST(Primitives, ReadBigEndianValues) {
-  const sgi::Bytes bytes = {0x01, 0xDA, 0xFF, 0x80, 0x00, 0x00, 0x00, 0x7F, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+  const sgi::Bytes bytes = {0x01, 0xDA, 0xFF, 0x80, 0x00, 0x00, 0x00, 0x7F,
+                            0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
   lumenor::MemorySource source(bytes);
   lumenor::ImageFile file(source);
   EXPECT_EQ(file.ReadWord(), 474);
@@ -79,7 +81,8 @@ TEST(Header, EmptyFileIsRejectedByMagic) {
 
 TEST(Header, DimensionsOneToThreeReachThePixelStage) {
   for (unsigned dimension : {1u, 2u, 3u}) {
-    const auto canvas = Load(sgi::EncodeHeader({.dimension = dimension, .xsize = 300, .ysize = 200, .zsize = 1}));
+    const auto canvas =
+        Load(sgi::EncodeHeader({.dimension = dimension, .xsize = 300, .ysize = 200, .zsize = 1}));
     EXPECT_TRUE(canvas.Messages().empty()) << dimension;
     EXPECT_EQ(canvas.Width(), 300);
     EXPECT_EQ(canvas.Height(), 200);
@@ -100,7 +103,8 @@ TEST(Header, TitleIsNameUpToFirstZeroAsLatin1) {
       {std::string(90, 'y'), "Lumenor - " + std::string(80, 'y')},
   };
   for (const auto& c : cases) {
-    const auto canvas = Load(sgi::EncodeHeader({.xsize = 2, .ysize = 2, .zsize = 1, .name = c.name}));
+    const auto canvas =
+        Load(sgi::EncodeHeader({.xsize = 2, .ysize = 2, .zsize = 1, .name = c.name}));
     EXPECT_EQ(canvas.Title(), c.title);
   }
 }
@@ -129,21 +133,14 @@ TEST(Header, CanvasThatCannotBeAllocatedIsAReadError) {
   lumenor::MemorySource source(bytes);
   lumenor::LoadImage(source, canvas);
   ASSERT_EQ(canvas.Messages().size(), 1u);
-  EXPECT_NE(canvas.Messages()[0].find("Not enough memory for a picture of 100 x 100"), std::string::npos);
+  EXPECT_NE(canvas.Messages()[0].find("Not enough memory for a picture of 100 x 100"),
+            std::string::npos);
   EXPECT_EQ(canvas.Width(), 25);
   EXPECT_EQ(canvas.Title(), kInitialTitle);
 }
 
 class FileCases : public testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           ("lumenor_files_" + std::to_string(::getpid()) + "_" +
-            testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir_);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-
   lumenor::MemoryCanvas LoadPath(const std::filesystem::path& path) {
     lumenor::MemoryCanvas canvas;
     lumenor::LoadImageFile(path.string(), canvas);
@@ -154,7 +151,7 @@ class FileCases : public testing::Test {
            canvas.Messages()[0].rfind("There was an error reading the file:\r\n", 0) == 0;
   }
 
-  std::filesystem::path dir_;
+  ScratchDir dir_;
 };
 
 TEST_F(FileCases, MissingFileIsAReadErrorAndNothingIsCreated) {
@@ -166,7 +163,7 @@ TEST_F(FileCases, MissingFileIsAReadErrorAndNothingIsCreated) {
 }
 
 TEST_F(FileCases, DirectoryAndFifoAreReadErrorsWithoutBlocking) {
-  EXPECT_TRUE(IsReadError(LoadPath(dir_)));
+  EXPECT_TRUE(IsReadError(LoadPath(dir_.path())));
   const auto fifo = dir_ / "pipe.rgb";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   EXPECT_TRUE(IsReadError(LoadPath(fifo)));  // would hang if opened for a blocking read
@@ -183,15 +180,14 @@ TEST_F(FileCases, UnreadableFileIsAReadError) {
 TEST_F(FileCases, FileIsNotChangedByALoad) {
   const auto path = dir_ / "picture.rgb";
   const auto bytes = sgi::Verbatim({}, sgi::Pattern(7, 5, 3));
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                              static_cast<std::streamsize>(bytes.size()));
+  dir_.Write("picture.rgb", bytes);
   const auto before = std::filesystem::last_write_time(path);
   const auto canvas = LoadPath(path);
   EXPECT_TRUE(canvas.Messages().empty());
   EXPECT_EQ(canvas.Width(), 7);
   EXPECT_EQ(std::filesystem::file_size(path), bytes.size());
   EXPECT_EQ(std::filesystem::last_write_time(path), before);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 1);
 }
 
 }  // namespace

@@ -15,7 +15,9 @@ void ExpectSoundOutcome(const sgi::Bytes& bytes, const std::string& what) {
   lumenor::LoadImage(source, canvas);
   ASSERT_LE(canvas.Messages().size(), 1u) << what;
   for (const auto& message : canvas.Messages()) EXPECT_FALSE(message.empty()) << what;
-  EXPECT_LE(static_cast<std::uint64_t>(canvas.Width()) * static_cast<std::uint64_t>(canvas.Height()), kCanvasCap);
+  EXPECT_LE(
+      static_cast<std::uint64_t>(canvas.Width()) * static_cast<std::uint64_t>(canvas.Height()),
+      kCanvasCap);
 }
 
 TEST(Hostile, TruncationAtEveryOffset) {
@@ -25,8 +27,9 @@ TEST(Hostile, TruncationAtEveryOffset) {
   const auto verbatim = sgi::Verbatim({}, planes);
   for (const auto* file : {&rle, &grey, &verbatim})
     for (std::size_t size = 0; size <= file->size(); ++size)
-      ExpectSoundOutcome(sgi::Bytes(file->begin(), file->begin() + static_cast<std::ptrdiff_t>(size)),
-                         "truncated at " + std::to_string(size));
+      ExpectSoundOutcome(
+          sgi::Bytes(file->begin(), file->begin() + static_cast<std::ptrdiff_t>(size)),
+          "truncated at " + std::to_string(size));
 }
 
 TEST(Hostile, TruncatedRleShowsTheRowsItHolds) {
@@ -62,10 +65,12 @@ TEST(Hostile, EveryHeaderFieldAtItsEdges) {
 }
 
 TEST(Hostile, SizesAtTheLimits) {
-  for (auto [x, y] : {std::pair{32767u, 32767u}, std::pair{32767u, 1u}, std::pair{1u, 32767u}, std::pair{4096u, 4096u}})
+  for (auto [x, y] : {std::pair{32767u, 32767u}, std::pair{32767u, 1u}, std::pair{1u, 32767u},
+                      std::pair{4096u, 4096u}})
     for (unsigned channels : {1u, 3u, 4u})
       for (unsigned storage : {0u, 1u}) {
-        auto bytes = sgi::EncodeHeader({.storage = storage, .xsize = x, .ysize = y, .zsize = channels});
+        auto bytes =
+            sgi::EncodeHeader({.storage = storage, .xsize = x, .ysize = y, .zsize = channels});
         ExpectSoundOutcome(bytes, std::to_string(x) + "x" + std::to_string(y));
       }
 }
@@ -73,8 +78,15 @@ TEST(Hostile, SizesAtTheLimits) {
 TEST(Hostile, OffsetTables) {
   const auto planes = sgi::Pattern(8, 6, 4);
   const auto base = sgi::Rle({}, planes);
-  const std::uint32_t offsets[] = {0, 1, 511, 512, 0x7FFFFFFF, 0x80000000u, 0xFFFFFFFFu,
-                                   static_cast<std::uint32_t>(base.size()), static_cast<std::uint32_t>(base.size() - 1)};
+  const std::uint32_t offsets[] = {0,
+                                   1,
+                                   511,
+                                   512,
+                                   0x7FFFFFFF,
+                                   0x80000000u,
+                                   0xFFFFFFFFu,
+                                   static_cast<std::uint32_t>(base.size()),
+                                   static_cast<std::uint32_t>(base.size() - 1)};
   for (std::uint32_t offset : offsets) {
     auto allEqual = base;
     for (unsigned i = 0; i < 24; ++i) sgi::PutLong(allEqual, 512 + i * 4, offset);
@@ -87,10 +99,12 @@ TEST(Hostile, RowsThatNeverEnd) {
   for (unsigned channels : {1u, 3u, 4u}) {
     std::vector<sgi::Bytes> rows;
     for (unsigned i = 0; i < 4 * channels; ++i) rows.push_back(sgi::Bytes(3000, 0xFF));
-    ExpectSoundOutcome(sgi::RleFromRows({.xsize = 100, .ysize = 4, .zsize = channels}, rows, sgi::Layout::kBottomFirst),
+    ExpectSoundOutcome(sgi::RleFromRows({.xsize = 100, .ysize = 4, .zsize = channels}, rows,
+                                        sgi::Layout::kBottomFirst),
                        "endless rows");
     std::vector<sgi::Bytes> runs(4 * channels, sgi::Bytes{0x7F, 1, 0x7F, 2, 0x01});
-    ExpectSoundOutcome(sgi::RleFromRows({.xsize = 100, .ysize = 4, .zsize = channels}, runs, sgi::Layout::kBottomFirst),
+    ExpectSoundOutcome(sgi::RleFromRows({.xsize = 100, .ysize = 4, .zsize = channels}, runs,
+                                        sgi::Layout::kBottomFirst),
                        "long runs");
   }
 }
@@ -98,7 +112,8 @@ TEST(Hostile, RowsThatNeverEnd) {
 TEST(Hostile, RowOnePixelTooLong) {
   auto rows = std::vector<sgi::Bytes>(6, sgi::Bytes{0x05, 9, 0});
   rows[1 + 2 * 2] = {0x06, 9, 0};  // row 1 of the blue channel
-  const auto canvas = testing_support::Load(sgi::RleFromRows({.xsize = 5, .ysize = 2, .zsize = 3}, rows, sgi::Layout::kPlanar));
+  const auto canvas = testing_support::Load(
+      sgi::RleFromRows({.xsize = 5, .ysize = 2, .zsize = 3}, rows, sgi::Layout::kPlanar));
   ASSERT_EQ(canvas.Messages().size(), 1u);
   EXPECT_EQ(canvas.At(0, 1), lumenor::GreyPixel(9));
 }

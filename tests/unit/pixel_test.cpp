@@ -15,8 +15,8 @@ TEST(Verbatim, PicturesMatchTheirPlanes) {
   struct Case {
     unsigned width, height, channels;
   };
-  for (const Case c : {Case{1, 1, 1}, Case{7, 5, 1}, Case{33, 20, 3}, Case{1, 40, 3}, Case{17, 3, 4},
-                       Case{1000, 3, 3}, Case{3, 1000, 1}}) {
+  for (const Case c : {Case{1, 1, 1}, Case{7, 5, 1}, Case{33, 20, 3}, Case{1, 40, 3},
+                       Case{17, 3, 4}, Case{1000, 3, 3}, Case{3, 1000, 1}}) {
     const auto planes = sgi::Pattern(c.width, c.height, c.channels);
     const auto canvas = Load(sgi::Verbatim({}, planes));
     EXPECT_TRUE(canvas.Messages().empty());
@@ -48,7 +48,8 @@ TEST(Verbatim, GreyFileWithMoreChannelsShowsPlaneZero) {
   sgi::PutWord(bytes, 10, 1);
   const auto canvas = Load(bytes);
   for (int y = 0; y < 4; ++y)
-    for (int x = 0; x < 6; ++x) EXPECT_EQ(canvas.At(x, y), lumenor::GreyPixel(planes.at(0, 3 - y, x)));
+    for (int x = 0; x < 6; ++x)
+      EXPECT_EQ(canvas.At(x, y), lumenor::GreyPixel(planes.at(0, 3 - y, x)));
 }
 
 TEST(Verbatim, TruncatedFileShowsTheRowsItHolds) {
@@ -64,20 +65,32 @@ TEST(Verbatim, TruncatedFileShowsTheRowsItHolds) {
   }
 }
 
-TEST(Verbatim, ZeroSizes) {
+TEST(ZeroSizes, GreyPaintsNothingColourAndEmptyTablesFail) {
   struct Case {
-    unsigned width, height, channels;
+    unsigned storage, width, height, channels;
     bool fails;
   };
-  for (const Case c : {Case{0, 5, 1, false}, Case{5, 0, 1, false}, Case{0, 5, 3, true},
-                       Case{5, 0, 3, true}, Case{0, 0, 4, true}}) {
-    const auto canvas = Load(sgi::EncodeHeader({.xsize = c.width, .ysize = c.height, .zsize = c.channels}));
-    EXPECT_EQ(canvas.Width(), int(c.width));
-    EXPECT_EQ(canvas.Height(), int(c.height));
-    EXPECT_EQ(canvas.Title(), "Lumenor - test");
-    ASSERT_EQ(canvas.Messages().size(), c.fails ? 1u : 0u) << c.width << "x" << c.height << "x" << c.channels;
+  const Case cases[] = {
+      {0, 0, 5, 1, false}, {0, 5, 0, 1, false}, {0, 0, 5, 3, true}, {0, 5, 0, 3, true},
+      {0, 0, 0, 4, true},  {1, 0, 3, 1, false}, {1, 0, 3, 3, true}, {1, 0, 3, 4, true},
+      {1, 5, 0, 1, true},  {1, 5, 0, 3, true},  {1, 5, 3, 0, true},  // no offset table to start at
+  };
+  for (const Case c : cases) {
+    const sgi::Header header{.xsize = c.width, .ysize = c.height, .zsize = c.channels};
+    const auto bytes =
+        c.storage == 0
+            ? sgi::EncodeHeader(header)
+            : sgi::RleFromRows(header, std::vector<sgi::Bytes>(c.height * c.channels, {0}),
+                               sgi::Layout::kBottomFirst);
+    const auto canvas = Load(bytes);
+    const std::string what = std::to_string(c.storage) + ": " + std::to_string(c.width) + "x" +
+                             std::to_string(c.height) + "x" + std::to_string(c.channels);
+    EXPECT_EQ(canvas.Width(), int(c.width)) << what;
+    EXPECT_EQ(canvas.Height(), int(c.height)) << what;
+    EXPECT_EQ(canvas.Title(), "Lumenor - test") << what;
+    ASSERT_EQ(canvas.Messages().size(), c.fails ? 1u : 0u) << what;
     if (c.fails) {
-      EXPECT_EQ(canvas.Messages()[0].rfind(kReadError, 0), 0u);
+      EXPECT_EQ(canvas.Messages()[0].rfind(kReadError, 0), 0u) << what;
     }
   }
 }
@@ -125,7 +138,7 @@ TEST(Progress, EverySixteenthRowInTheRightOrder) {
   const auto rgb33 = sgi::Pattern(5, 33, 3);
   const Case cases[] = {
       {"verbatim grey 20", sgi::Verbatim({}, grey20), {16, 0}},
-      {"verbatim rgb 20", sgi::Verbatim({}, rgb20), {19, 3}},    // file rows 0 and 16
+      {"verbatim rgb 20", sgi::Verbatim({}, rgb20), {19, 3}},  // file rows 0 and 16
       {"verbatim grey 33", sgi::Verbatim({}, grey33), {32, 16, 0}},
       {"verbatim rgb 33", sgi::Verbatim({}, rgb33), {32, 16, 0}},  // file rows 0, 16, 32
       {"verbatim rgba 20", sgi::Verbatim({}, sgi::Pattern(5, 20, 4)), {19, 3}},
@@ -150,7 +163,8 @@ class EndingCanvas : public lumenor::MemoryCanvas {
 };
 
 TEST(Progress, EndingProgramAbandonsTheLoadQuietly) {
-  for (const auto& bytes : {sgi::Verbatim({}, sgi::Pattern(8, 200, 3)), sgi::Rle({}, sgi::Pattern(8, 200, 4))}) {
+  for (const auto& bytes :
+       {sgi::Verbatim({}, sgi::Pattern(8, 200, 3)), sgi::Rle({}, sgi::Pattern(8, 200, 4))}) {
     EndingCanvas canvas(2);
     lumenor::MemorySource source(bytes);
     lumenor::LoadImage(source, canvas);

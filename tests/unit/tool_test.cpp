@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "scratch_dir.h"
 #include "sgi_builder.h"
 
 namespace {
@@ -27,27 +28,18 @@ std::string ReadAll(const fs::path& path) {
 
 class Tool : public testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("lumenor_tool_" + std::to_string(::getpid()) + "_" +
-                                        testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   fs::path Write(const std::string& name, const sgi::Bytes& bytes) {
-    const auto path = dir_ / name;
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
-    return path;
+    return dir_.Write(name, bytes);
   }
   ToolRun Decode(const std::string& args) {
     const std::string command = std::string(LUMENOR_DECODE_TOOL) + " " + args + " >" +
                                 (dir_ / "out").string() + " 2>" + (dir_ / "err").string();
     const int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadAll(dir_ / "out"), ReadAll(dir_ / "err")};
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadAll(dir_ / "out"),
+            ReadAll(dir_ / "err")};
   }
 
-  fs::path dir_;
+  ScratchDir dir_;
 };
 
 TEST_F(Tool, ExitCodesAndStreams) {
@@ -63,9 +55,11 @@ TEST_F(Tool, ExitCodesAndStreams) {
       {good.string(), 0, "Lumenor - two\n", ""},
       {bad.string(), 1, "Lumenor 1.0 by Vantris\n", "Unsupported compression flag:  2\n"},
       {(dir_ / "missing.bw").string(), 1, "Lumenor 1.0 by Vantris\n",
-       "There was an error reading the file:\r\nNo such file or directory (" + (dir_ / "missing.bw").string() + ")\n"},
+       "There was an error reading the file:\r\nNo such file or directory (" +
+           (dir_ / "missing.bw").string() + ")\n"},
       {"", 2, "", "usage: lumenor-decode FILE [-o OUT.ppm] [--background RRGGBB]\n"},
-      {good.string() + " --background 12345", 2, "", "usage: lumenor-decode FILE [-o OUT.ppm] [--background RRGGBB]\n"},
+      {good.string() + " --background 12345", 2, "",
+       "usage: lumenor-decode FILE [-o OUT.ppm] [--background RRGGBB]\n"},
   };
   for (const auto& c : cases) {
     const ToolRun run = Decode(c.args);
@@ -81,7 +75,8 @@ TEST_F(Tool, WritesTheCanvasAsPpm) {
   const auto input = Write("in.rgb", sgi::Verbatim({}, planes));
   const auto output = dir_ / "out.ppm";
   ASSERT_EQ(Decode(input.string() + " -o " + output.string() + " --background 0000FF").exitCode, 0);
-  const std::string want = std::string("P6\n2 1\n255\n") + std::string{10, 30, 50} + std::string{0, 0, char(0xFF)};
+  const std::string want =
+      std::string("P6\n2 1\n255\n") + std::string{10, 30, 50} + std::string{0, 0, char(0xFF)};
   EXPECT_EQ(ReadAll(output), want);
 }
 
