@@ -45,11 +45,11 @@ std::optional<QString> QtDialogs::ShowOpen(QWidget* parent, const QString& title
 
   // Qt would read the patterns out of the labels ("*.bw," with its comma); match with the
   // patterns that go with each label instead, ignoring case.
+  dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
   const auto usePatterns = [&dialog, &choices, &labels](const QString& label) {
     const qsizetype index = labels.indexOf(label);
     auto* model = dialog.findChild<QFileSystemModel*>();
     if (index < 0 || model == nullptr) return;
-    dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
     model->setNameFilters(choices[index].patterns);
   };
   QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, usePatterns);

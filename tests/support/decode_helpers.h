@@ -11,6 +11,11 @@
 
 namespace testing_support {
 
+// The start of every read-error box; the reason follows.
+inline bool IsReadError(const std::string& message) {
+  return message.rfind("There was an error reading the file:\r\n", 0) == 0;
+}
+
 inline lumenor::MemoryCanvas Load(const sgi::Bytes& bytes,
                                   lumenor::Pixel background = lumenor::kWorkspaceGrey) {
   lumenor::MemoryCanvas canvas(background);

@@ -26,7 +26,8 @@ class ScratchDir {
   std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
   std::filesystem::path Write(const std::string& name, const sgi::Bytes& bytes) const {
     std::ofstream(path_ / name, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
     return path_ / name;
   }
 

@@ -12,7 +12,6 @@ using testing_support::Expected;
 using testing_support::Load;
 
 constexpr lumenor::Pixel kBackground = lumenor::kWorkspaceGrey;
-const std::string kReadError = "There was an error reading the file:\r\n";
 
 // An RLE file of the given size whose stored rows are given as raw bytes.
 sgi::Bytes RleRows(unsigned width, unsigned height, unsigned channels,
@@ -98,7 +97,7 @@ TEST(Rle, ColourRowOverflowKeepsEarlierRows) {
   rows[2 + 1 * 3] = tooLong;  // row 2 of channel 1: index r + c * height
   const auto canvas = Load(RleRows(20, 3, 3, rows));
   ASSERT_EQ(canvas.Messages().size(), 1u);
-  EXPECT_EQ(canvas.Messages()[0].rfind(kReadError, 0), 0u);
+  EXPECT_TRUE(testing_support::IsReadError(canvas.Messages()[0]));
   EXPECT_NE(canvas.Messages()[0].find("Row 2 of channel 1"), std::string::npos)
       << canvas.Messages()[0];
   EXPECT_EQ(canvas.At(19, 2), lumenor::MakePixel(0x30, 0x30, 0x30));  // file row 0
@@ -185,7 +184,7 @@ TEST(Rle, NegativeFirstOffsetFailsEvenWithoutAPath) {
   sgi::PutLong(bytes, 512, 0xFFFFFFF0u);
   const auto canvas = Load(bytes);
   ASSERT_EQ(canvas.Messages().size(), 1u);
-  EXPECT_EQ(canvas.Messages()[0].rfind(kReadError, 0), 0u);
+  EXPECT_TRUE(testing_support::IsReadError(canvas.Messages()[0]));
   // A non-negative one gets to the channel report.
   const auto ok = Load(RleRows(4, 2, 2, std::vector<sgi::Bytes>(4, sgi::Bytes{0})));
   EXPECT_EQ(ok.Messages(), std::vector<std::string>{"Unsupported number of channels:  2"});
