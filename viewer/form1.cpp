@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <cmath>
@@ -79,7 +80,13 @@ void Form1::mnuOpen_Click() {
   if (loading_ || ending_) return;  // loads never nest
   const auto chosen = dialogs_.ShowOpen(this, kOpenTitle, kOpenFilter, CommonDialog1FileName_);
   if (!chosen) return;  // cancelled: canvas, title and Open untouched
-  CommonDialog1FileName_ = *chosen;
+  OpenFile(QFile::encodeName(*chosen));
+}
+
+void Form1::OpenFile(const QByteArray& fileName) {
+  if (loading_ || ending_) return;
+  // The file dialog offers the picture opened last, whichever way it came.
+  CommonDialog1FileName_ = QFileInfo(QFile::decodeName(fileName)).absoluteFilePath();
 
   Picture1_->Refresh();
   mnuOpen_->setEnabled(false);
@@ -87,7 +94,7 @@ void Form1::mnuOpen_Click() {
   loading_ = true;
   {
     WindowCanvas canvas(*this, *Picture1_, dialogs_, [this] { return ending_; });
-    lumenor::LoadImageFile(QFile::encodeName(*chosen).toStdString(), canvas);
+    lumenor::LoadImageFile(fileName.toStdString(), canvas);
   }
   loading_ = false;
   mnuOpen_->setEnabled(true);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QByteArray>
 #include <QString>
 
 class Dialogs;
@@ -20,6 +21,9 @@ class Form1 : public QMainWindow {
   explicit Form1(Dialogs& dialogs, QWidget* parent = nullptr);
 
   void mnuOpen_Click();
+  // Steps of the Open command after a name is chosen: every way of opening a picture (the
+  // dialog, the command line, a drop) ends here. fileName is in the system's own encoding.
+  void OpenFile(const QByteArray& fileName);
   void mnuExit_Click();
   void mnuAbout_Click();
 

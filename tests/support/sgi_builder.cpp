@@ -1,6 +1,7 @@
 #include "sgi_builder.h"
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <numeric>
 #include <random>
@@ -124,7 +125,13 @@ Bytes RleFromRows(Header header, const std::vector<Bytes>& rows, Layout layout) 
   Bytes out = EncodeHeader(header);
   const std::size_t tableStart = out.size();
   out.resize(tableStart + count * 8, 0);
-  std::map<Bytes, std::uint32_t> stored;
+  // Our own ordering, not vector's: GCC 12 at -O3 reports a false -Wstringop-overread in the
+  // memcmp that vector's operator<=> inlines into std::map.
+  const auto bySizeThenBytes = [](const Bytes& a, const Bytes& b) {
+    if (a.size() != b.size()) return a.size() < b.size();
+    return !a.empty() && std::memcmp(a.data(), b.data(), a.size()) < 0;
+  };
+  std::map<Bytes, std::uint32_t, decltype(bySizeThenBytes)> stored(bySizeThenBytes);
   for (const std::size_t index : order) {
     std::uint32_t offset = static_cast<std::uint32_t>(out.size());
     const auto found = stored.find(rows[index]);

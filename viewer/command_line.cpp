@@ -1,0 +1,81 @@
+#include "command_line.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+#include <QRegularExpression>
+#include <QStringList>
+#include <cstring>
+
+namespace {
+
+constexpr int kUsageError = 2;
+
+bool IsOption(const char* argument) { return argument[0] == '-' && argument[1] != '\0'; }
+
+}  // namespace
+
+CommandLine ParseCommandLine(int argc, const char* const* argv, const QString& version) {
+  QCommandLineParser parser;
+  parser.setApplicationDescription(QStringLiteral(
+      "Lumenor shows SGI image files (.rgb, .bw): grey, RGB and RGBA, uncompressed or run-length\n"
+      "encoded. Without FILE it starts with an empty window; choose File > Open or drop a file\n"
+      "on the window. Lumenor opens one picture at a time: two or more FILEs are a usage error."));
+  const QCommandLineOption help = parser.addHelpOption();
+  const QCommandLineOption showVersion = parser.addVersionOption();
+  parser.addPositionalArgument(QStringLiteral("FILE"),
+                               QStringLiteral("The picture to open at start."),
+                               QStringLiteral("[FILE]"));
+
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) arguments << QFile::decodeName(argv[i]);
+  const QString program = QStringLiteral("lumenor");
+  CommandLine result;
+  const auto usageError = [&](const QString& why) {
+    result.action = CommandLine::Action::Exit;
+    result.exitCode = kUsageError;
+    result.output = program + QStringLiteral(": ") + why +
+                    QStringLiteral("\nTry 'lumenor --help' for more information.\n");
+    return result;
+  };
+  if (!parser.parse(arguments)) return usageError(parser.errorText());
+  if (parser.isSet(help)) {
+    result.action = CommandLine::Action::Exit;
+    // Before the application exists Qt knows no program name; the installed name is the one to
+    // show either way.
+    result.output = parser.helpText().replace(QRegularExpression(QStringLiteral("^Usage: \\S+")),
+                                              QStringLiteral("Usage: lumenor"));
+    return result;
+  }
+  if (parser.isSet(showVersion)) {
+    result.action = CommandLine::Action::Exit;
+    result.output = QStringLiteral("Lumenor ") + version + QLatin1Char('\n');
+    return result;
+  }
+  const qsizetype count = parser.positionalArguments().size();
+  if (count > 1)
+    return usageError(QStringLiteral("one FILE at most, %1 were given").arg(count));
+  if (count == 1) {
+    // The positional argument's own bytes: the last argument that is not an option, or the one
+    // after "--".
+    for (int i = 1; i < argc; ++i) {
+      if (std::strcmp(argv[i], "--") == 0) {
+        result.file = QByteArray(argv[i + 1]);
+        break;
+      }
+      if (!IsOption(argv[i])) result.file = QByteArray(argv[i]);
+    }
+  }
+  return result;
+}
+
+std::optional<QString> MissingDisplay(int argc, const char* const* argv) {
+  if (!qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+      !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    return std::nullopt;
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "-display") == 0)
+      return std::nullopt;
+  return QStringLiteral(
+      "lumenor: no display to open a window on (neither DISPLAY nor WAYLAND_DISPLAY is set); "
+      "without a screen, run it as: xvfb-run -a lumenor");
+}
