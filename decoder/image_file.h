@@ -8,8 +8,8 @@
 
 namespace lumenor {
 
-// Sequential big-endian reading of an image file, through a small buffer so that the header's
-// byte-at-a-time reads cost no system call each.
+// Sequential big-endian reading of an image file, through a buffer of one header's size so that
+// the header's byte-at-a-time reads cost one system call in all.
 class ImageFile {
  public:
   explicit ImageFile(ByteSource& source) : source_(source) {}
@@ -28,7 +28,7 @@ class ImageFile {
  private:
   ByteSource& source_;
   std::uint64_t position_ = 0;
-  std::array<std::uint8_t, 4096> buffer_{};
+  std::array<std::uint8_t, 512> buffer_{};
   std::uint64_t bufferStart_ = 0;
   bool bufferValid_ = false;
 };

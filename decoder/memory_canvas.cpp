@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <new>
 
@@ -10,19 +11,19 @@ namespace lumenor {
 MemoryCanvas::MemoryCanvas(Pixel background, std::uint64_t maxPixels)
     : background_(background),
       maxPixels_(maxPixels),
-      pixels_(static_cast<std::size_t>(width_) * height_, background) {}
+      pixels_(static_cast<std::size_t>(width_) * height_) {
+  if (pixels_.data() == nullptr) throw std::bad_alloc();
+  std::fill_n(pixels_.data(), static_cast<std::size_t>(width_) * height_, background_);
+}
 
 bool MemoryCanvas::Resize(int width, int height) {
   if (width == width_ && height == height_) return true;
   const std::uint64_t count =
       static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
-  if (count > maxPixels_) return false;
-  std::vector<Pixel> resized;
-  try {
-    resized.assign(static_cast<std::size_t>(count), background_);
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
+  if (count > maxPixels_ || count > std::numeric_limits<std::size_t>::max()) return false;
+  PixelBuffer resized(static_cast<std::size_t>(count));
+  if (resized.data() == nullptr) return false;
+  std::fill_n(resized.data(), static_cast<std::size_t>(count), background_);
   const int keepWidth = std::min(width, width_);
   for (int y = 0; y < std::min(height, height_); ++y)
     std::copy_n(Scanline(y), keepWidth, resized.data() + static_cast<std::size_t>(y) * width);

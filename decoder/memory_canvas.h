@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "canvas.h"
+#include "pixel_memory.h"
 
 namespace lumenor {
 
@@ -28,7 +29,7 @@ class MemoryCanvas : public Canvas {
   void ShowError(const std::string& utf8Text) override { messages_.push_back(utf8Text); }
   bool Progress(int top, int bottom) override;
 
-  Pixel At(int x, int y) const { return pixels_[static_cast<std::size_t>(y) * width_ + x]; }
+  Pixel At(int x, int y) const { return pixels_.data()[static_cast<std::size_t>(y) * width_ + x]; }
   const std::string& Title() const { return title_; }
   const std::vector<std::string>& Messages() const { return messages_; }
   // The top row of each progress band, in order.
@@ -41,7 +42,7 @@ class MemoryCanvas : public Canvas {
   std::uint64_t maxPixels_;
   int width_ = 25;  // the viewer's canvas starts at 25 x 19
   int height_ = 19;
-  std::vector<Pixel> pixels_;
+  PixelBuffer pixels_;
   std::string title_ = "Lumenor 1.0 by Vantris";
   std::vector<std::string> messages_;
   std::vector<int> progressRows_;

@@ -1,9 +1,11 @@
 #include "module1.h"
 
 #include <array>
+#include <cassert>
 #include <cstring>
 #include <functional>
 #include <new>
+#include <stdexcept>
 #include <vector>
 
 #include "image_file.h"
@@ -62,8 +64,8 @@ class ProgressRule {
   int pendingBottom_;
 };
 
-std::array<std::vector<std::uint8_t>, 4> AllocateRowBuffers(int width, unsigned channels) {
-  std::array<std::vector<std::uint8_t>, 4> rows;
+ChannelRows AllocateRowBuffers(int width, unsigned channels) {
+  ChannelRows rows;
   for (unsigned c = 0; c < channels; ++c) rows[c].assign(static_cast<std::size_t>(width), 0);
   return rows;
 }
@@ -83,9 +85,10 @@ void DecodeVerbatimGrey(ByteSource& source, const Header& h, Canvas& canvas) {
   }
 }
 
-// Uncompressed RGB, and RGBA blended over the canvas: one plane after another, each row read at
-// its own offset so that a load holds one row per channel, never whole planes.
-void DecodeVerbatimColour(ByteSource& source, const Header& h, Canvas& canvas) {
+// Uncompressed grey with alpha, RGB and RGBA, alpha blended over the canvas: one plane after
+// another, each row read at its own offset so that a load holds one row per channel, never whole
+// planes.
+void DecodeVerbatimChannels(ByteSource& source, const Header& h, Canvas& canvas) {
   if (h.width == 0 || h.height == 0)
     throw LoadFailure("The picture has no pixels (" + SizeText(h.width, h.height) + ")");
   const auto width = static_cast<std::uint64_t>(h.width);
@@ -96,85 +99,157 @@ void DecodeVerbatimColour(ByteSource& source, const Header& h, Canvas& canvas) {
     for (unsigned c = 0; c < h.channels; ++c)
       source.ReadAt(kHeaderSize + c * planeSize + static_cast<std::uint64_t>(r) * width, rows[c]);
     const int y = h.height - 1 - r;
-    WriteColourRow(canvas.Scanline(y), rows, h.channels == 4);
+    WriteRow(canvas.Scanline(y), rows, h.channels);
     progress.RowPainted(y, r);
   }
 }
 
-// The run-length offset table: entry r + c * height is where row r (0 = bottom) of channel c
-// starts. Only channel counts that have a decoding path need more than the first entry.
-std::vector<std::int32_t> ReadOffsetTable(ImageFile& file, const Header& h, bool wholeTable) {
-  const std::uint64_t entries = static_cast<std::uint64_t>(h.height) * h.channels;
-  if (entries == 0)
-    throw LoadFailure("The run-length offset table is empty (" + std::to_string(h.height) +
-                      " rows, " + std::to_string(h.channels) + " channels)");
-  std::vector<std::int32_t> table(wholeTable ? static_cast<std::size_t>(entries) : 1);
-  for (auto& entry : table) entry = file.ReadLong();
-  return table;
+std::vector<std::uint8_t> ReadTableBytes(ByteSource& source, std::uint64_t offset,
+                                         std::size_t entries) {
+  std::vector<std::uint8_t> bytes(entries * 4);
+  source.ReadAt(offset, bytes);
+  return bytes;
 }
 
-std::uint64_t RowOffset(const std::vector<std::int32_t>& table, int row, unsigned channel,
-                        int height) {
-  const std::int32_t offset =
-      table[static_cast<std::size_t>(row) + channel * static_cast<std::size_t>(height)];
-  if (offset < 0)
-    throw LoadFailure("Row " + std::to_string(row) + " of channel " + std::to_string(channel) +
-                      " has a negative offset: " + std::to_string(offset));
-  return static_cast<std::uint64_t>(offset);
+std::uint32_t BigEndianAt(const std::vector<std::uint8_t>& bytes, std::size_t entry) {
+  const std::uint8_t* b = bytes.data() + 4 * entry;
+  return std::uint32_t{b[0]} << 24 | std::uint32_t{b[1]} << 16 | std::uint32_t{b[2]} << 8 | b[3];
+}
+
+// The run-length tables. Entry r + c * height of the offset table is where row r (0 = bottom) of
+// channel c starts; the length table that follows says how many bytes the row is stored in. The
+// lengths only tell how much to read: what a row holds is decided by its packets alone, so a
+// wrong length costs a second read, never a different picture.
+class RowTables {
+ public:
+  // Only channel counts that have a decoding path need more than the first offset.
+  RowTables(ByteSource& source, const Header& h, bool wholeTables) : height_(h.height) {
+    const std::uint64_t entries = static_cast<std::uint64_t>(h.height) * h.channels;
+    if (entries == 0)
+      throw LoadFailure("The run-length offset table is empty (" + std::to_string(h.height) +
+                        " rows, " + std::to_string(h.channels) + " channels)");
+    const auto count = static_cast<std::size_t>(wholeTables ? entries : 1);
+    const auto offsets = ReadTableBytes(source, kHeaderSize, count);
+    offsets_.resize(count);
+    for (std::size_t i = 0; i < count; ++i)
+      offsets_[i] = static_cast<std::int32_t>(BigEndianAt(offsets, i));
+    if (!wholeTables) return;
+    const auto lengths = ReadTableBytes(source, kHeaderSize + 4 * entries, count);
+    lengths_.resize(count);
+    for (std::size_t i = 0; i < count; ++i) lengths_[i] = BigEndianAt(lengths, i);
+  }
+
+  std::uint64_t Offset(int row, unsigned channel) const {
+    const std::int32_t offset = offsets_[Index(row, channel)];
+    if (offset < 0)
+      throw LoadFailure("Row " + std::to_string(row) + " of channel " + std::to_string(channel) +
+                        " has a negative offset: " + std::to_string(offset));
+    return static_cast<std::uint64_t>(offset);
+  }
+  // How many bytes to read first for a row; never more than longest.
+  std::size_t FirstRead(int row, unsigned channel, std::size_t longest) const {
+    const std::uint32_t length = lengths_[Index(row, channel)];
+    return length == 0 ? longest : std::min<std::size_t>(length, longest);
+  }
+  // Where the bytes worth reading together with row r of channel c end: the row itself and the
+  // rows of its channel that come next, as long as each starts close after the ones before
+  // (rows stored one after another, where the other channels' rows lie between, or plane by
+  // plane) and all of them fit in capacity. Rows stored in any other order are read one at a
+  // time.
+  std::uint64_t ReadUpTo(int row, unsigned channel, std::size_t longest,
+                         std::size_t capacity) const {
+    constexpr int kRowsAhead = 256;
+    const std::uint64_t start = Offset(row, channel);
+    const std::size_t first = FirstRead(row, channel, longest);
+    const std::uint64_t closeAfter = RowFetcher::kWindows * first;
+    std::uint64_t end = start + first;
+    for (int next = row + 1; next < std::min(height_, row + 1 + kRowsAhead); ++next) {
+      const std::int32_t offset = offsets_[Index(next, channel)];
+      if (offset < 0 || std::uint64_t(offset) < start || std::uint64_t(offset) > end + closeAfter)
+        break;
+      const std::uint64_t rowEnd = std::uint64_t(offset) + FirstRead(next, channel, longest);
+      if (rowEnd - start > capacity) break;
+      end = std::max(end, rowEnd);
+    }
+    return end;
+  }
+
+ private:
+  std::size_t Index(int row, unsigned channel) const {
+    return static_cast<std::size_t>(row) + channel * static_cast<std::size_t>(height_);
+  }
+  int height_;
+  std::vector<std::int32_t> offsets_;
+  std::vector<std::uint32_t> lengths_;
+};
+
+// Decodes row r of channel c into out, reading about as many bytes as the row is stored in.
+std::ptrdiff_t DecodeStoredRow(RowFetcher& fetcher, const RowTables& tables, int r, unsigned c,
+                               std::span<std::uint8_t> out, LongRows longRows) {
+  const std::size_t longest = MaxRleRowBytes(out.size());
+  const std::uint64_t offset = tables.Offset(r, c);
+  const std::size_t first = tables.FirstRead(r, c, longest);
+  std::ptrdiff_t count = DecodeRleRow(
+      fetcher.Fetch(offset, first, c,
+                    [&] { return tables.ReadUpTo(r, c, longest, fetcher.Capacity()); }),
+      out, longRows);
+  if (count == kInputShort && first < longest)  // the length table said too little
+    count = DecodeRleRow(fetcher.Fetch(offset, longest, c, [&] { return offset + longest; }), out,
+                         longRows);
+  assert(count != kInputShort && "MaxRleRowBytes bytes always end or overflow a row");
+  if (count == kInputShort) throw std::logic_error("a run-length row outran its longest read");
+  return count;
 }
 
 // Run-length grey. Every row is found through the offset table (writers store rows in any order
 // and share identical ones); values past the width fall outside the picture and are dropped.
-void DecodeRleGrey(ByteSource& source, const Header& h, const std::vector<std::int32_t>& table,
-                   Canvas& canvas) {
+void DecodeRleGrey(ByteSource& source, const Header& h, const RowTables& tables, Canvas& canvas) {
   const auto width = static_cast<std::size_t>(h.width);
   std::vector<std::uint8_t> row(width);
   RowFetcher fetcher(source, MaxRleRowBytes(width));
   ProgressRule progress(canvas, h.height);
   for (int r = 0; r < h.height; ++r) {
     const int y = h.height - 1 - r;
-    const auto in = fetcher.Fetch(RowOffset(table, r, 0, h.height), MaxRleRowBytes(width));
-    const auto count = static_cast<std::size_t>(DecodeRleRow(in, row, LongRows::kClip));
+    const auto count =
+        static_cast<std::size_t>(DecodeStoredRow(fetcher, tables, r, 0, row, LongRows::kClip));
     // A short row leaves the rest of the canvas row as it was.
     if (count > 0) WriteGreyRow(canvas.Scanline(y), row.data(), count);
     progress.RowPainted(y, y);
   }
 }
 
-// Run-length RGB and RGBA: every channel row is decoded before the canvas row is painted. The
-// buffers are not cleared between rows, so a short channel row keeps the previous row's values.
-void DecodeRleColour(ByteSource& source, const Header& h, const std::vector<std::int32_t>& table,
-                     Canvas& canvas) {
+// Run-length grey with alpha, RGB and RGBA: every channel row is decoded before the canvas row is
+// painted. The buffers are not cleared between rows, so a short channel row keeps the previous
+// row's values.
+void DecodeRleChannels(ByteSource& source, const Header& h, const RowTables& tables,
+                       Canvas& canvas) {
   if (h.width == 0)
     throw LoadFailure("The picture has no pixels (" + SizeText(h.width, h.height) + ")");
   auto rows = AllocateRowBuffers(h.width, h.channels);
-  const std::size_t longest = MaxRleRowBytes(static_cast<std::size_t>(h.width));
-  RowFetcher fetcher(source, longest);
+  RowFetcher fetcher(source, MaxRleRowBytes(static_cast<std::size_t>(h.width)));
   ProgressRule progress(canvas, h.height);
   for (int r = 0; r < h.height; ++r) {
-    for (unsigned c = 0; c < h.channels; ++c) {
-      const auto in = fetcher.Fetch(RowOffset(table, r, c, h.height), longest);
-      if (DecodeRleRow(in, rows[c], LongRows::kFail) == kRowOverflow)
+    for (unsigned c = 0; c < h.channels; ++c)
+      if (DecodeStoredRow(fetcher, tables, r, c, rows[c], LongRows::kFail) == kRowOverflow)
         throw LoadFailure("Row " + std::to_string(r) + " of channel " + std::to_string(c) +
                           " holds more than " + std::to_string(h.width) + " pixels");
-    }
     const int y = h.height - 1 - r;
-    WriteColourRow(canvas.Scanline(y), rows, h.channels == 4);
+    WriteRow(canvas.Scanline(y), rows, h.channels);
     progress.RowPainted(y, y);
   }
 }
 
 void RunPixelStage(ImageFile& file, const Header& h, Canvas& canvas) {
   ByteSource& source = file.Source();
-  const bool hasPath = h.channels == 1 || h.channels == 3 || h.channels == 4;
+  const bool hasPath = h.channels >= 1 && h.channels <= 4;
   if (h.storage == 1) {
-    const auto table = ReadOffsetTable(file, h, hasPath);
-    RowOffset(table, 0, 0, h.height);  // the first row must be reachable whatever follows
-    if (h.channels == 1) return DecodeRleGrey(source, h, table, canvas);
-    if (hasPath) return DecodeRleColour(source, h, table, canvas);
+    const RowTables tables(source, h, hasPath);
+    tables.Offset(0, 0);  // the first row must be reachable whatever follows
+    if (h.channels == 1) return DecodeRleGrey(source, h, tables, canvas);
+    if (hasPath) return DecodeRleChannels(source, h, tables, canvas);
   } else {
     if (h.channels == 1) return DecodeVerbatimGrey(source, h, canvas);
-    if (hasPath) return DecodeVerbatimColour(source, h, canvas);
+    if (hasPath) return DecodeVerbatimChannels(source, h, canvas);
   }
   canvas.ShowError("Unsupported number of channels: " + FormatReportValue(h.channels));
 }

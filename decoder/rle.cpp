@@ -12,15 +12,13 @@ std::ptrdiff_t DecodeRleRow(std::span<const std::uint8_t> in, std::span<std::uin
   const std::uint8_t* const end = p + in.size();
   const std::size_t width = out.size();
   std::size_t i = 0;
-  while (p < end) {
+  for (;;) {
+    if (p == end) return kInputShort;
     const unsigned k = *p++;
     const std::size_t n = k & 0x7Fu;
     if (n == 0) break;
     const bool copy = (k & 0x80u) != 0;
-    if (copy ? static_cast<std::size_t>(end - p) < n : p == end) {
-      assert(!"callers hand in MaxRleRowBytes bytes");
-      break;
-    }
+    if (copy ? static_cast<std::size_t>(end - p) < n : p == end) return kInputShort;
     if (n > width - i) {
       if (longRows == LongRows::kFail) return kRowOverflow;
       const std::size_t fits = width - i;
@@ -39,26 +37,41 @@ std::ptrdiff_t DecodeRleRow(std::span<const std::uint8_t> in, std::span<std::uin
   return static_cast<std::ptrdiff_t>(i);
 }
 
-RowFetcher::RowFetcher(ByteSource& source, std::size_t longestRequest)
-    : source_(source), windowSize_(std::max<std::size_t>(longestRequest, 16 * 1024)) {}
+namespace {
 
-std::span<const std::uint8_t> RowFetcher::Fetch(std::uint64_t offset, std::size_t length) {
-  assert(length <= windowSize_);
-  ++clock_;
-  Window* oldest = &windows_[0];
-  for (Window& window : windows_) {
-    if (window.loaded && offset >= window.start && offset - window.start <= windowSize_ - length) {
-      window.lastUse = clock_;
-      return {window.bytes.data() + (offset - window.start), length};
+// Windows hold at least this much, so that a stream of rows costs few system calls.
+constexpr std::size_t kWindowCapacity = 256 * 1024;
+
+}  // namespace
+
+RowFetcher::RowFetcher(ByteSource& source, std::size_t longestRequest)
+    : source_(source), capacity_(std::max(longestRequest, kWindowCapacity)) {}
+
+std::span<const std::uint8_t> RowFetcher::Load(std::uint64_t offset, std::size_t length,
+                                               std::size_t window, std::uint64_t readUpTo) {
+  assert(length <= capacity_);
+  const std::uint64_t end = std::clamp(readUpTo, offset + length, offset + capacity_);
+  Window* target = &windows_[window % kWindows];
+  bool slide = false;
+  for (Window& held : windows_)
+    if (held.bytes && offset >= held.start && offset < held.End()) {
+      target = &held;
+      slide = true;
     }
-    if (!window.loaded || window.lastUse < oldest->lastUse) oldest = &window;
+  if (!target->bytes) target->bytes = std::make_unique_for_overwrite<std::uint8_t[]>(capacity_);
+  if (slide) {
+    // Slide: keep what is held from offset on.
+    const auto skip = static_cast<std::size_t>(offset - target->start);
+    std::memmove(target->bytes.get(), target->bytes.get() + skip, target->held - skip);
+    target->held -= skip;
+  } else {
+    target->held = 0;
   }
-  oldest->bytes.resize(windowSize_);
-  oldest->start = offset;
-  oldest->loaded = true;
-  oldest->lastUse = clock_;
-  source_.ReadAt(offset, oldest->bytes);
-  return {oldest->bytes.data(), length};
+  target->start = offset;
+  const auto count = static_cast<std::size_t>(end - target->End());
+  source_.ReadAt(target->End(), {target->bytes.get() + target->held, count});
+  target->held += count;
+  return {target->bytes.get(), length};
 }
 
 }  // namespace lumenor

@@ -3,8 +3,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
-#include <vector>
 
 #include "byte_source.h"
 
@@ -17,11 +17,13 @@ enum class LongRows {
 };
 
 constexpr std::ptrdiff_t kRowOverflow = -1;
+// The bytes handed in end before the row does: hand in more (MaxRleRowBytes always suffice).
+constexpr std::ptrdiff_t kInputShort = -2;
 
 // Decodes one run-length channel row into out. A count byte k gives n = k & 0x7F values: the n
 // bytes that follow (k & 0x80 set) or n copies of the next byte; n = 0 ends the row. Returns how
-// many values were written (the rest of out is left as it was), or kRowOverflow when the row
-// holds more than out.size() values and longRows is kFail.
+// many values were written (the rest of out is left as it was), kRowOverflow when the row holds
+// more than out.size() values and longRows is kFail, or kInputShort.
 std::ptrdiff_t DecodeRleRow(std::span<const std::uint8_t> in, std::span<std::uint8_t> out,
                             LongRows longRows);
 
@@ -30,25 +32,44 @@ std::ptrdiff_t DecodeRleRow(std::span<const std::uint8_t> in, std::span<std::uin
 // one takes at most 128 bytes.
 constexpr std::size_t MaxRleRowBytes(std::size_t width) { return 2 * width + 128; }
 
-// Hands out byte stretches of a file at arbitrary offsets from a few cached windows, so that
-// rows stored one after another, planar or shared cost one read per window and jumping between
-// channels costs nothing. Bytes past the end of the file are zeros.
+// Hands out byte stretches of a file at arbitrary offsets from a few windows, reading each byte
+// about once. A stretch held by a window costs nothing. One that runs on past the end of a window
+// slides that window forward: it keeps the bytes it holds and reads those that follow. One
+// anywhere else is read into the window the caller names (one per channel, so that rows stored
+// plane by plane each stream through a window of their own). How far past the stretch to read is
+// the caller's to say, since it knows where the rows to come are stored. Bytes past the end of
+// the file are zeros.
 class RowFetcher {
  public:
+  static constexpr std::size_t kWindows = 4;
+
   RowFetcher(ByteSource& source, std::size_t longestRequest);
-  std::span<const std::uint8_t> Fetch(std::uint64_t offset, std::size_t length);
+
+  std::size_t Capacity() const { return capacity_; }
+  // At least length bytes from offset on, valid until the next call. When bytes must be read,
+  // readUpTo() says up to where it is worth reading (it is held to the window's capacity).
+  template <typename ReadUpTo>
+  std::span<const std::uint8_t> Fetch(std::uint64_t offset, std::size_t length, std::size_t window,
+                                      const ReadUpTo& readUpTo) {
+    for (Window& held : windows_)
+      if (held.bytes && offset >= held.start && offset + length <= held.End())
+        return {held.bytes.get() + (offset - held.start), length};
+    return Load(offset, length, window, readUpTo());
+  }
 
  private:
   struct Window {
-    std::vector<std::uint8_t> bytes;
+    std::unique_ptr<std::uint8_t[]> bytes;  // the file from start on, held of them
+    std::size_t held = 0;
     std::uint64_t start = 0;
-    std::uint64_t lastUse = 0;
-    bool loaded = false;
+    std::uint64_t End() const { return start + held; }
   };
+  std::span<const std::uint8_t> Load(std::uint64_t offset, std::size_t length, std::size_t window,
+                                     std::uint64_t readUpTo);
+
   ByteSource& source_;
-  std::size_t windowSize_;
-  std::array<Window, 4> windows_;
-  std::uint64_t clock_ = 0;
+  std::size_t capacity_;
+  std::array<Window, kWindows> windows_;
 };
 
 }  // namespace lumenor

@@ -4,6 +4,10 @@
 #include <QPainter>
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <utility>
+
+#include "pixel_memory.h"
 
 Picture1::Picture1(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("Picture1"));
@@ -14,10 +18,35 @@ Picture1::Picture1(QWidget* parent) : QWidget(parent) {
 
 QColor Picture1::BackColor() const { return palette().color(QPalette::Dark); }
 
+namespace {
+
+// A backing image in memory of our own, large ones in huge pages; Qt hands it back when the last
+// image sharing it goes.
+QImage AllocateImage(int width, int height) {
+  using Block = std::pair<lumenor::Pixel*, std::size_t>;
+  const auto count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+  auto block = std::make_unique<Block>(lumenor::AllocatePixels(count), count);
+  if (block->first == nullptr) return {};
+  const auto free = [](void* info) {
+    const std::unique_ptr<Block> owned(static_cast<Block*>(info));
+    lumenor::FreePixels(owned->first, owned->second);
+  };
+  QImage image(reinterpret_cast<uchar*>(block->first), width, height,
+               static_cast<qsizetype>(width) * static_cast<qsizetype>(sizeof(lumenor::Pixel)),
+               QImage::Format_RGB32, free, block.get());
+  if (image.isNull())  // refused before Qt took the memory
+    lumenor::FreePixels(block->first, count);
+  else
+    block.release();  // Qt frees it now
+  return image;
+}
+
+}  // namespace
+
 bool Picture1::SetSize(int width, int height) {
   QImage resized;
   if (width > 0 && height > 0) {
-    resized = QImage(width, height, QImage::Format_RGB32);
+    resized = AllocateImage(width, height);
     if (resized.isNull()) return false;
     resized.fill(BackColor());
     const int keepWidth = std::min(width, image_.width());

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <algorithm>
 #include <cmath>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,22 @@ inline bool IsReadError(const std::string& message) {
   return message.rfind("There was an error reading the file:\r\n", 0) == 0;
 }
 
+// Another source's bytes, counting how many of those within the file a load reads.
+class CountingSource final : public lumenor::ByteSource {
+ public:
+  explicit CountingSource(lumenor::ByteSource& inner) : inner_(inner) {}
+  std::uint64_t Size() const override { return inner_.Size(); }
+  void ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) override {
+    if (offset < Size()) read_ += std::min<std::uint64_t>(out.size(), Size() - offset);
+    inner_.ReadAt(offset, out);
+  }
+  std::uint64_t BytesRead() const { return read_; }
+
+ private:
+  lumenor::ByteSource& inner_;
+  std::uint64_t read_ = 0;
+};
+
 inline lumenor::MemoryCanvas Load(const sgi::Bytes& bytes,
                                   lumenor::Pixel background = lumenor::kWorkspaceGrey) {
   lumenor::MemoryCanvas canvas(background);
@@ -25,7 +43,8 @@ inline lumenor::MemoryCanvas Load(const sgi::Bytes& bytes,
 }
 
 // The picture planes should give, worked out independently of the decoder: file row 0 at the
-// bottom; grey, RGB, or RGBA laid over the background with old + round((src - old) * a / 255).
+// bottom; grey, RGB, or grey with alpha and RGBA laid over the background with
+// old + round((src - old) * a / 255).
 inline std::vector<lumenor::Pixel> Expected(const sgi::Planes& p, lumenor::Pixel background) {
   std::vector<lumenor::Pixel> out(static_cast<std::size_t>(p.width) * p.height, background);
   for (unsigned r = 0; r < p.height; ++r)
@@ -35,9 +54,10 @@ inline std::vector<lumenor::Pixel> Expected(const sgi::Planes& p, lumenor::Pixel
         pixel = lumenor::GreyPixel(p.at(0, r, x));
         continue;
       }
-      unsigned rgb[3] = {p.at(0, r, x), p.at(1, r, x), p.at(2, r, x)};
-      if (p.channels == 4) {
-        const double alpha = p.at(3, r, x);
+      const bool grey = p.channels == 2;
+      unsigned rgb[3] = {p.at(0, r, x), p.at(grey ? 0 : 1, r, x), p.at(grey ? 0 : 2, r, x)};
+      if (p.channels == 2 || p.channels == 4) {
+        const double alpha = p.at(p.channels - 1, r, x);
         const unsigned old[3] = {lumenor::RedOf(background), lumenor::GreenOf(background),
                                  lumenor::BlueOf(background)};
         for (int i = 0; i < 3; ++i)

@@ -24,8 +24,9 @@ TEST(Hostile, TruncationAtEveryOffset) {
   const auto planes = sgi::Pattern(13, 9, 3);
   const auto rle = sgi::Rle({}, planes, sgi::Layout::kShuffled);
   const auto grey = sgi::Rle({}, sgi::Pattern(13, 9, 1));
+  const auto greyAlpha = sgi::Rle({}, sgi::Pattern(13, 9, 2), sgi::Layout::kPlanar);
   const auto verbatim = sgi::Verbatim({}, planes);
-  for (const auto* file : {&rle, &grey, &verbatim})
+  for (const auto* file : {&rle, &grey, &greyAlpha, &verbatim})
     for (std::size_t size = 0; size <= file->size(); ++size)
       ExpectSoundOutcome(
           sgi::Bytes(file->begin(), file->begin() + static_cast<std::ptrdiff_t>(size)),
@@ -67,7 +68,7 @@ TEST(Hostile, EveryHeaderFieldAtItsEdges) {
 TEST(Hostile, SizesAtTheLimits) {
   for (auto [x, y] : {std::pair{32767u, 32767u}, std::pair{32767u, 1u}, std::pair{1u, 32767u},
                       std::pair{4096u, 4096u}})
-    for (unsigned channels : {1u, 3u, 4u})
+    for (unsigned channels : {1u, 2u, 3u, 4u})
       for (unsigned storage : {0u, 1u}) {
         auto bytes =
             sgi::EncodeHeader({.storage = storage, .xsize = x, .ysize = y, .zsize = channels});
@@ -96,7 +97,7 @@ TEST(Hostile, OffsetTables) {
 
 TEST(Hostile, RowsThatNeverEnd) {
   // Count bytes without an end: copy packets of 0xFF and runs to the end of the file.
-  for (unsigned channels : {1u, 3u, 4u}) {
+  for (unsigned channels : {1u, 2u, 3u, 4u}) {
     std::vector<sgi::Bytes> rows;
     for (unsigned i = 0; i < 4 * channels; ++i) rows.push_back(sgi::Bytes(3000, 0xFF));
     ExpectSoundOutcome(sgi::RleFromRows({.xsize = 100, .ysize = 4, .zsize = channels}, rows,

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "decode_helpers.h"
+#include "pixel_memory.h"
 
 namespace {
 
@@ -14,8 +15,9 @@ TEST(Verbatim, PicturesMatchTheirPlanes) {
   struct Case {
     unsigned width, height, channels;
   };
-  for (const Case c : {Case{1, 1, 1}, Case{7, 5, 1}, Case{33, 20, 3}, Case{1, 40, 3},
-                       Case{17, 3, 4}, Case{1000, 3, 3}, Case{3, 1000, 1}}) {
+  for (const Case c :
+       {Case{1, 1, 1}, Case{7, 5, 1}, Case{33, 20, 3}, Case{1, 40, 3}, Case{17, 3, 4},
+        Case{1000, 3, 3}, Case{3, 1000, 1}, Case{19, 6, 2}, Case{1, 1, 2}}) {
     const auto planes = sgi::Pattern(c.width, c.height, c.channels);
     const auto canvas = Load(sgi::Verbatim({}, planes));
     EXPECT_TRUE(canvas.Messages().empty());
@@ -70,9 +72,10 @@ TEST(ZeroSizes, GreyPaintsNothingColourAndEmptyTablesFail) {
     bool fails;
   };
   const Case cases[] = {
-      {0, 0, 5, 1, false}, {0, 5, 0, 1, false}, {0, 0, 5, 3, true}, {0, 5, 0, 3, true},
-      {0, 0, 0, 4, true},  {1, 0, 3, 1, false}, {1, 0, 3, 3, true}, {1, 0, 3, 4, true},
-      {1, 5, 0, 1, true},  {1, 5, 0, 3, true},  {1, 5, 3, 0, true},  // no offset table to start at
+      {0, 0, 5, 1, false}, {0, 5, 0, 1, false}, {0, 0, 5, 3, true},  {0, 5, 0, 3, true},
+      {0, 0, 0, 4, true},  {0, 0, 5, 2, true},  {1, 0, 3, 1, false}, {1, 0, 3, 3, true},
+      {1, 0, 3, 4, true},  {1, 0, 3, 2, true},  {1, 5, 0, 1, true},  {1, 5, 0, 3, true},
+      {1, 5, 3, 0, true},  // no offset table to start at
   };
   for (const Case c : cases) {
     const sgi::Header header{.xsize = c.width, .ysize = c.height, .zsize = c.channels};
@@ -94,18 +97,24 @@ TEST(ZeroSizes, GreyPaintsNothingColourAndEmptyTablesFail) {
   }
 }
 
-TEST(Verbatim, FourChannelsBlendOverTheCanvas) {
-  sgi::Planes planes{4, 1, 4, {200, 200, 200, 255, 100, 100, 100, 0, 0, 0, 0, 50, 0, 128, 1, 255}};
-  const auto canvas = Load(sgi::Verbatim({}, planes), lumenor::MakePixel(100, 100, 100));
-  EXPECT_EQ(canvas.At(0, 0), lumenor::MakePixel(100, 100, 100));  // alpha 0
-  EXPECT_EQ(canvas.At(1, 0), lumenor::MakePixel(150, 100, 50));   // alpha 128
-  EXPECT_EQ(canvas.At(2, 0), lumenor::MakePixel(100, 100, 100));  // alpha 1, within half a step
-  EXPECT_EQ(canvas.At(3, 0), lumenor::MakePixel(255, 0, 50));     // alpha 255: the source exactly
+TEST(Verbatim, AlphaBlendsOverTheCanvas) {
+  const auto old = lumenor::MakePixel(100, 100, 100);
+  sgi::Planes rgba{4, 1, 4, {200, 200, 200, 255, 100, 100, 100, 0, 0, 0, 0, 50, 0, 128, 1, 255}};
+  const auto canvas = Load(sgi::Verbatim({}, rgba), old);
+  EXPECT_EQ(canvas.At(0, 0), old);                               // alpha 0
+  EXPECT_EQ(canvas.At(1, 0), lumenor::MakePixel(150, 100, 50));  // alpha 128
+  EXPECT_EQ(canvas.At(2, 0), old);                               // alpha 1, within half a step
+  EXPECT_EQ(canvas.At(3, 0), lumenor::MakePixel(255, 0, 50));    // alpha 255: the source exactly
+  // Grey with alpha: the same blend of (v, v, v).
+  sgi::Planes greyAlpha{4, 1, 2, {200, 200, 0, 255, 0, 128, 1, 255}};
+  const auto grey = Load(sgi::Verbatim({}, greyAlpha), old);
+  const lumenor::Pixel want[] = {old, lumenor::GreyPixel(150), old, lumenor::GreyPixel(255)};
+  for (int x = 0; x < 4; ++x) EXPECT_EQ(grey.At(x, 0), want[x]) << x;
 }
 
 TEST(Channels, WithoutAPathAreReportedAfterResizeAndTitle) {
   for (unsigned storage : {0u, 1u})
-    for (unsigned channels : {0u, 2u, 5u, 65535u}) {
+    for (unsigned channels : {0u, 5u, 65535u}) {
       const auto planes = sgi::Pattern(4, 3, 1);
       sgi::Header header{.storage = storage};
       auto bytes = storage == 0 ? sgi::Verbatim(header, planes) : sgi::Rle(header, planes);
@@ -141,6 +150,8 @@ TEST(Progress, EverySixteenthRowInTheRightOrder) {
       {"verbatim grey 33", sgi::Verbatim({}, grey33), {32, 16, 0}},
       {"verbatim rgb 33", sgi::Verbatim({}, rgb33), {32, 16, 0}},  // file rows 0, 16, 32
       {"verbatim rgba 20", sgi::Verbatim({}, sgi::Pattern(5, 20, 4)), {19, 3}},
+      {"verbatim grey alpha 20", sgi::Verbatim({}, sgi::Pattern(5, 20, 2)), {19, 3}},
+      {"rle grey alpha 20", sgi::Rle({}, sgi::Pattern(5, 20, 2)), {16, 0}},
       {"rle grey 20", sgi::Rle({}, grey20), {16, 0}},
       {"rle rgb 20", sgi::Rle({}, rgb20), {16, 0}},
       {"rle rgba 33", sgi::Rle({}, sgi::Pattern(5, 33, 4)), {32, 16, 0}},
@@ -170,6 +181,24 @@ TEST(Progress, EndingProgramAbandonsTheLoadQuietly) {
     EXPECT_EQ(canvas.ProgressRows().size(), 2u);
     EXPECT_TRUE(canvas.Messages().empty());
     EXPECT_EQ(canvas.At(0, 0), kBackground);  // the top was never reached
+  }
+}
+
+TEST(PixelMemory, EverySizeIsWholeAndLargeOnesSitOnHugePageBoundaries) {
+  const std::size_t threshold = 1024 * 1024;  // 4 MiB of pixels
+  for (std::size_t count : {std::size_t{0}, std::size_t{1}, threshold - 1, threshold,
+                            threshold * 3 + 7, std::size_t{4096} * 4096}) {
+    lumenor::PixelBuffer buffer(count);
+    ASSERT_NE(buffer.data(), nullptr) << count;
+    EXPECT_EQ(lumenor::UsesHugePages(count), count >= threshold) << count;
+    if (lumenor::UsesHugePages(count)) {
+      EXPECT_EQ(reinterpret_cast<std::uintptr_t>(buffer.data()) % (2 << 20), 0u) << count;
+    }
+    if (count > 0) {  // both ends are ours (the sanitizer build would see a stray access)
+      buffer.data()[count - 1] = 2;
+      buffer.data()[0] = 1;
+      EXPECT_EQ(buffer.data()[count - 1], count == 1 ? 1u : 2u);
+    }
   }
 }
 

@@ -55,7 +55,7 @@ TEST(DecodeRleRow, ClippedRowsKeepWhatFits) {
 }
 
 TEST(Rle, EveryLayoutOfEveryChannelCount) {
-  for (unsigned channels : {1u, 3u, 4u})
+  for (unsigned channels : {1u, 2u, 3u, 4u})
     for (auto layout : {sgi::Layout::kBottomFirst, sgi::Layout::kTopFirst, sgi::Layout::kPlanar,
                         sgi::Layout::kShuffled, sgi::Layout::kShared}) {
       auto planes = sgi::Pattern(29, 37, channels);
@@ -89,21 +89,25 @@ TEST(Rle, GreyRowsLongerThanTheWidthAreClipped) {
   EXPECT_EQ(canvas.At(0, 0), lumenor::GreyPixel(6));  // the next row is found through the table
 }
 
-TEST(Rle, ColourRowOverflowKeepsEarlierRows) {
-  // Width 20: rows 0 and 1 fine, the green row of file row 2 decodes 21 values.
-  const sgi::Bytes good = {20, 0x30, 0};
-  const sgi::Bytes tooLong = {21, 0x40, 0};
-  std::vector<sgi::Bytes> rows(9, good);
-  rows[2 + 1 * 3] = tooLong;  // row 2 of channel 1: index r + c * height
-  const auto canvas = Load(RleRows(20, 3, 3, rows));
-  ASSERT_EQ(canvas.Messages().size(), 1u);
-  EXPECT_TRUE(testing_support::IsReadError(canvas.Messages()[0]));
-  EXPECT_NE(canvas.Messages()[0].find("Row 2 of channel 1"), std::string::npos)
-      << canvas.Messages()[0];
-  EXPECT_EQ(canvas.At(19, 2), lumenor::MakePixel(0x30, 0x30, 0x30));  // file row 0
-  EXPECT_EQ(canvas.At(0, 1), lumenor::MakePixel(0x30, 0x30, 0x30));   // file row 1
-  EXPECT_EQ(canvas.At(0, 0), kBackground);                            // not painted
-  EXPECT_EQ(canvas.Title(), "Lumenor - test");
+TEST(Rle, ChannelRowOverflowKeepsEarlierRows) {
+  // Width 20: rows 0 and 1 fine, the row of file row 2 in channel 1 (green, or alpha) decodes 21
+  // values.
+  for (unsigned channels : {2u, 3u}) {
+    const sgi::Bytes good = {20, 0x30, 0};
+    const sgi::Bytes tooLong = {21, 0x40, 0};
+    std::vector<sgi::Bytes> rows(3 * channels, good);
+    if (channels == 2) rows[3] = rows[4] = {20, 0xFF, 0};  // opaque
+    rows[2 + 1 * 3] = tooLong;  // row 2 of channel 1: index r + c * height
+    const auto canvas = Load(RleRows(20, 3, channels, rows));
+    ASSERT_EQ(canvas.Messages().size(), 1u);
+    EXPECT_TRUE(testing_support::IsReadError(canvas.Messages()[0]));
+    EXPECT_NE(canvas.Messages()[0].find("Row 2 of channel 1"), std::string::npos)
+        << canvas.Messages()[0];
+    EXPECT_EQ(canvas.At(19, 2), lumenor::MakePixel(0x30, 0x30, 0x30));  // file row 0
+    EXPECT_EQ(canvas.At(0, 1), lumenor::MakePixel(0x30, 0x30, 0x30));   // file row 1
+    EXPECT_EQ(canvas.At(0, 0), kBackground);                            // not painted
+    EXPECT_EQ(canvas.Title(), "Lumenor - test");
+  }
 }
 
 TEST(Rle, ShortGreenRowKeepsThePreviousRowsValues) {
@@ -142,10 +146,14 @@ TEST(Rle, BlendRounding) {
       }
 }
 
-TEST(Rle, RgbaBlendsOverTheCanvas) {
-  const auto canvas = Load(RleRows(1, 1, 4, {{1, 200, 0}, {1, 100, 0}, {1, 0, 0}, {1, 128, 0}}),
-                           lumenor::MakePixel(100, 100, 100));
-  EXPECT_EQ(canvas.At(0, 0), lumenor::MakePixel(150, 100, 50));
+TEST(Rle, AlphaBlendsOverTheCanvas) {
+  const auto old = lumenor::MakePixel(100, 100, 100);
+  const auto rgba = Load(RleRows(1, 1, 4, {{1, 200, 0}, {1, 100, 0}, {1, 0, 0}, {1, 128, 0}}), old);
+  EXPECT_EQ(rgba.At(0, 0), lumenor::MakePixel(150, 100, 50));
+  const auto greyAlpha = Load(RleRows(3, 1, 2, {{3, 200, 0}, {0x83, 128, 255, 0, 0}}), old);
+  EXPECT_EQ(greyAlpha.At(0, 0), lumenor::GreyPixel(150));
+  EXPECT_EQ(greyAlpha.At(1, 0), lumenor::GreyPixel(200));  // alpha 255: the grey exactly
+  EXPECT_EQ(greyAlpha.At(2, 0), old);
 }
 
 TEST(Rle, HostileOffsets) {
@@ -180,14 +188,14 @@ TEST(Rle, HostileOffsets) {
 }
 
 TEST(Rle, NegativeFirstOffsetFailsEvenWithoutAPath) {
-  auto bytes = RleRows(4, 2, 2, std::vector<sgi::Bytes>(4, sgi::Bytes{0}));
+  auto bytes = RleRows(4, 2, 5, std::vector<sgi::Bytes>(10, sgi::Bytes{0}));
   sgi::PutLong(bytes, 512, 0xFFFFFFF0u);
   const auto canvas = Load(bytes);
   ASSERT_EQ(canvas.Messages().size(), 1u);
   EXPECT_TRUE(testing_support::IsReadError(canvas.Messages()[0]));
   // A non-negative one gets to the channel report.
-  const auto ok = Load(RleRows(4, 2, 2, std::vector<sgi::Bytes>(4, sgi::Bytes{0})));
-  EXPECT_EQ(ok.Messages(), std::vector<std::string>{"Unsupported number of channels:  2"});
+  const auto ok = Load(RleRows(4, 2, 5, std::vector<sgi::Bytes>(10, sgi::Bytes{0})));
+  EXPECT_EQ(ok.Messages(), std::vector<std::string>{"Unsupported number of channels:  5"});
 }
 
 TEST(Rle, TallFourChannelTableHasNoEntryLimit) {
@@ -202,6 +210,33 @@ TEST(Rle, TallFourChannelTableHasNoEntryLimit) {
   EXPECT_TRUE(canvas.Messages().empty());
   EXPECT_EQ(canvas.At(2, 0), lumenor::MakePixel(0, 60, 120));
   EXPECT_EQ(canvas.At(0, static_cast<int>(height) - 1), lumenor::MakePixel(0, 60, 120));
+}
+
+TEST(Rle, LengthTableOnlySaysHowMuchToRead) {
+  const auto planes = sgi::Pattern(300, 20, 3);
+  const auto want = Expected(planes, kBackground);
+  for (std::uint32_t length : {0u, 1u, 7u, 0xFFFFFFFFu}) {
+    auto bytes = sgi::Rle({}, planes, sgi::Layout::kShuffled);
+    for (unsigned i = 0; i < 60; ++i) sgi::PutLong(bytes, 512 + (60 + i) * 4, length);
+    const auto canvas = Load(bytes);
+    EXPECT_TRUE(canvas.Messages().empty());
+    EXPECT_EQ(Compare(canvas, want, 300, 20), "") << "every length " << length;
+  }
+}
+
+TEST(Rle, EveryByteIsReadAboutOnce) {
+  const auto planes = sgi::Pattern(700, 90, 4);
+  for (auto layout : {sgi::Layout::kBottomFirst, sgi::Layout::kTopFirst, sgi::Layout::kPlanar,
+                      sgi::Layout::kShuffled}) {
+    const auto bytes = sgi::Rle({}, planes, layout);
+    lumenor::MemorySource file(bytes);
+    testing_support::CountingSource source(file);
+    lumenor::MemoryCanvas canvas;
+    lumenor::LoadImage(source, canvas);
+    ASSERT_TRUE(canvas.Messages().empty());
+    EXPECT_LE(double(source.BytesRead()) / double(bytes.size()), 1.1)
+        << sgi::LayoutName(layout) << ": " << source.BytesRead() << " of " << bytes.size();
+  }
 }
 
 }  // namespace
