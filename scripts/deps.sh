@@ -8,7 +8,7 @@ build=(build-essential cmake ninja-build qt6-base-dev libgl-dev)
 runtime=(libqt6widgets6 fonts-dejavu-core)
 testing=(googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
          xvfb xauth xdotool x11-utils imagemagick netpbm python3 python3-pyatspi at-spi2-core dbus
-         desktop-file-utils time)
+         desktop-file-utils time xdg-utils libfile-mimeinfo-perl shared-mime-info)
 
 case "${1:-test}" in
   run) wanted=("${build[@]}" "${runtime[@]}") ;;

@@ -52,8 +52,7 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, const QString& v
     return result;
   }
   const qsizetype count = parser.positionalArguments().size();
-  if (count > 1)
-    return usageError(QStringLiteral("one FILE at most, %1 were given").arg(count));
+  if (count > 1) return usageError(QStringLiteral("one FILE at most, %1 were given").arg(count));
   if (count == 1) {
     // The positional argument's own bytes: the last argument that is not an option, or the one
     // after "--".

@@ -3,12 +3,18 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QMouseEvent>
+#include <QUrl>
 #include <cmath>
+#include <filesystem>
 #include <limits>
+#include <optional>
 
 #include "dialogs.h"
 #include "module1.h"
@@ -43,6 +49,7 @@ Form1::Form1(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent), dialogs_(
   client_->setAutoFillBackground(true);
   client_->installEventFilter(this);
   setCentralWidget(client_);
+  setAcceptDrops(true);
 
   Picture1_ = new Picture1(client_);
   Picture1_->installEventFilter(this);
@@ -93,7 +100,8 @@ void Form1::OpenFile(const QByteArray& fileName) {
   Picture1_->Clear();
   loading_ = true;
   {
-    WindowCanvas canvas(*this, *Picture1_, dialogs_, [this] { return ending_; });
+    WindowCanvas canvas(
+        *this, *Picture1_, dialogs_, [this] { return ending_; }, [this] { PullCanvasBack(); });
     lumenor::LoadImageFile(fileName.toStdString(), canvas);
   }
   loading_ = false;
@@ -130,6 +138,58 @@ QString Form1::AboutText() {
 
 void Form1::mnuAbout_Click() {
   dialogs_.MsgBox(this, QStringLiteral("About..."), AboutText(), Dialogs::Icon::Information);
+}
+
+namespace {
+
+// The one local file a drag carries, named in the system's own encoding; nothing for text, remote
+// addresses, folders or several files.
+std::optional<QByteArray> DraggedFile(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls() || data->urls().size() != 1) return std::nullopt;
+  const QUrl url = data->urls().constFirst();
+  if (!url.isLocalFile()) return std::nullopt;
+  // QUrl leaves the bytes of a name that is not UTF-8 percent-encoded: decode them here, so
+  // that such a name reaches the file system as it is spelled there.
+  QByteArray name = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+  std::error_code error;
+  if (name.isEmpty() || std::filesystem::is_directory(name.toStdString(), error))
+    return std::nullopt;
+  return name;
+}
+
+}  // namespace
+
+// A drop is taken only when Open could be chosen: never during a load, and never queued.
+bool Form1::TakesDrops() const { return !loading_ && !ending_ && !dropPending_; }
+
+void Form1::dragEnterEvent(QDragEnterEvent* event) {
+  if (TakesDrops() && DraggedFile(event->mimeData()))
+    event->acceptProposedAction();
+  else
+    event->ignore();
+}
+
+void Form1::dragMoveEvent(QDragMoveEvent* event) {
+  if (TakesDrops() && DraggedFile(event->mimeData()))
+    event->acceptProposedAction();
+  else
+    event->ignore();
+}
+
+void Form1::dropEvent(QDropEvent* event) {
+  const auto file = DraggedFile(event->mimeData());
+  if (!TakesDrops() || !file) return event->ignore();
+  event->acceptProposedAction();
+  // The load runs once the drop has been answered, so that the program the file came from is
+  // not kept waiting for it.
+  dropPending_ = true;
+  QMetaObject::invokeMethod(
+      this,
+      [this, name = *file] {
+        dropPending_ = false;
+        OpenFile(name);
+      },
+      Qt::QueuedConnection);
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
@@ -214,7 +274,12 @@ void Form1::Picture1_MouseMove(double x, double y) {
   if (!moved.isNull()) Picture1_MouseMove(x - moved.x(), y - moved.y());
 }
 
-void Form1::Form_Resize() {
+void Form1::Form_Resize() { PullCanvasBack(); }
+
+// A canvas panned left or up is pulled back so that no gap opens on its right or bottom: after a
+// resize of the window, and after a load sizes the canvas to a new picture (a smaller picture
+// must not be left outside the window where it cannot be grabbed).
+void Form1::PullCanvasBack() {
   Picture1& canvas = *Picture1_;
   if (canvas.Left() < 0 && canvas.Width() + canvas.Left() < ScaleWidth())
     canvas.SetLeft(ScaleWidth() - canvas.Width() >= 0 ? 0 : ScaleWidth() - canvas.Width());

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QMainWindow>
 #include <QByteArray>
+#include <QMainWindow>
 #include <QString>
 
 class Dialogs;
@@ -39,11 +39,16 @@ class Form1 : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void Form_Unload();
   void Form_Resize();
+  void PullCanvasBack();
+  bool TakesDrops() const;
   void Picture1_MouseDown(double x, double y);
   void Picture1_MouseMove(double x, double y);
   void Picture1_MouseUp();
@@ -70,4 +75,5 @@ class Form1 : public QMainWindow {
 
   bool loading_ = false;
   bool ending_ = false;
+  bool dropPending_ = false;  // a dropped file waits to be opened
 };

@@ -7,7 +7,11 @@
 
 int WindowCanvas::Width() const { return picture_.Width(); }
 int WindowCanvas::Height() const { return picture_.Height(); }
-bool WindowCanvas::Resize(int width, int height) { return picture_.SetSize(width, height); }
+bool WindowCanvas::Resize(int width, int height) {
+  if (!picture_.SetSize(width, height)) return false;
+  sized_();
+  return true;
+}
 lumenor::Pixel* WindowCanvas::Scanline(int y) { return picture_.Scanline(y); }
 
 void WindowCanvas::SetTitle(const std::string& utf8Title) {

@@ -13,8 +13,14 @@ class QWidget;
 // changed and lets waiting window events run.
 class WindowCanvas final : public lumenor::Canvas {
  public:
-  WindowCanvas(QWidget& window, Picture1& picture, Dialogs& dialogs, std::function<bool()> ending)
-      : window_(window), picture_(picture), dialogs_(dialogs), ending_(std::move(ending)) {}
+  // ending says whether the program is ending; sized runs after the canvas takes a new size.
+  WindowCanvas(QWidget& window, Picture1& picture, Dialogs& dialogs, std::function<bool()> ending,
+               std::function<void()> sized)
+      : window_(window),
+        picture_(picture),
+        dialogs_(dialogs),
+        ending_(std::move(ending)),
+        sized_(std::move(sized)) {}
 
   int Width() const override;
   int Height() const override;
@@ -29,4 +35,5 @@ class WindowCanvas final : public lumenor::Canvas {
   Picture1& picture_;
   Dialogs& dialogs_;
   std::function<bool()> ending_;
+  std::function<void()> sized_;
 };

@@ -78,11 +78,17 @@ class Session:
     def path(self, name):
         return os.path.join(self.tmp.name, name)
 
-    def start(self):
+    def start(self, *args, **env_extra):
+        """Starts lumenor with args (str or bytes) and extra environment variables."""
+        if self.app and self.app.process.poll() is None:
+            self.app.process.kill()
+            self.app.process.wait()
         env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb",
-                   XDG_RUNTIME_DIR=self.tmp.name)
-        self.app = App(subprocess.Popen([os.path.join(self.build_dir, "app", "lumenor")], env=env,
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
+                   XDG_RUNTIME_DIR=self.tmp.name, **env_extra)
+        command = [os.path.join(self.build_dir, "app", "lumenor").encode()] + [
+            a if isinstance(a, bytes) else a.encode() for a in args]
+        self.app = App(subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL))
         return self.app
 
     def close(self):

@@ -117,6 +117,48 @@ def test_drag_in_small_steps_and_resize(session):
     check(difference is None, "after the resize the picture should sit at the corner: %s" % difference)
 
 
+def test_command_line_file(session):
+    # A missing file: the read-error box, as through the dialog.
+    app = session.start(session.path("missing.rgb"))
+    text = App.box_text(app.box("Error"))
+    check(text and text[0].startswith("There was an error reading the file:\n"), "read error text %r" % text)
+    press(find(app.box("Error"), "push button", "OK"))
+    wait_for("Open enabled again", lambda: enabled(app.menu_item("Open")))
+    check(app.title() == "Lumenor 1.0 by Vantris", "title changed to %r" % app.title())
+    check(not os.path.exists(session.path("missing.rgb")), "a missing file was created")
+
+    # A picture whose name has a blank and a byte that is not UTF-8, shown pixel for pixel.
+    path, picture = make_picture(session, "plasma", 211, 157)
+    odd = session.tmp.name.encode() + b"/my caf\xe9 picture.rgb"
+    os.rename(path, odd)
+    app = session.start(odd)
+    app.wait_until_loaded("Lumenor - plasma")
+    difference = region_difference(screenshot(), app.client_origin(), picture, (0, 0), picture[:2])
+    check(difference is None, "screen and picture differ: %s" % difference)
+
+
+def test_new_picture_is_pulled_into_view(session):
+    path, _ = make_picture(session, "big", 1000, 800, seed=5)
+    small, picture = make_picture(session, "small", 37, 5, seed=9)
+    app = session.start(path)
+    app.wait_until_loaded("Lumenor - big")
+    ox, oy = app.client_origin()
+    # Drag the picture up and left as far as it goes, to (449 - 1000, 343 - 800): two strokes
+    # from the bottom-right corner to the top-left one.
+    for _ in range(2):
+        xdotool("mousemove", ox + 440, oy + 330)
+        xdotool("mousedown", 1)
+        for step in range(1, 44):
+            xdotool("mousemove", ox + 440 - 10 * step, oy + 330 - 7 * step)
+            time.sleep(0.01)
+        xdotool("mouseup", 1)
+    app.open_file(small)
+    app.wait_until_loaded("Lumenor - small")
+    time.sleep(0.3)
+    difference = region_difference(screenshot(), (ox, oy), picture, (0, 0), picture[:2])
+    check(difference is None, "the small picture should sit at the corner: %s" % difference)
+
+
 def write_giant(path, side=32767):
     """A four-channel run-length file of side x side pixels in which every row of a channel
     shares one stored row: about 1 MB on disk, a 4 GiB canvas."""

@@ -5,9 +5,13 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QDropEvent>
+#include <QFile>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QRegularExpression>
 #include <QTimer>
+#include <QUrl>
 #include <filesystem>
 #include <fstream>
 
@@ -96,7 +100,7 @@ TEST_F(Form1Test, CancelLeavesEverythingUntouched) {
 }
 
 TEST_F(Form1Test, SuccessfulOpen) {
-  const auto planes = sgi::Pattern(60, 50, 3);
+  const auto planes = sgi::Pattern(600, 450, 3);
   const QString path = Write("sunset.rgb", sgi::Rle({.name = "sunset"}, planes));
   form_.Canvas().move(-100, -50);
   Open(path);
@@ -104,18 +108,40 @@ TEST_F(Form1Test, SuccessfulOpen) {
   EXPECT_EQ(dialogs_.openFilters,
             QStringList{"RGB Images (*.bw, *.rgb)|*.bw; *.rgb|All Files (*.*)|*.*"});
   EXPECT_EQ(form_.windowTitle(), "Lumenor - sunset");
-  EXPECT_EQ(form_.Canvas().geometry(), QRect(-100, -50, 60, 50));  // position kept
+  EXPECT_EQ(form_.Canvas().geometry(), QRect(-100, -50, 600, 450));  // still covers: kept
   EXPECT_TRUE(form_.OpenItem().isEnabled());
   EXPECT_EQ(dialogs_.beeps, 1);
   EXPECT_TRUE(dialogs_.boxes.empty());
   const auto want = testing_support::Expected(planes, 0);
-  for (int y = 0; y < 50; ++y)
-    for (int x = 0; x < 60; ++x)
-      ASSERT_EQ(CanvasPixel(x, y), want[y * 60 + x] & 0xFFFFFF) << x << "," << y;
+  for (int y = 0; y < 450; ++y)
+    for (int x = 0; x < 600; ++x)
+      ASSERT_EQ(CanvasPixel(x, y), want[y * 600 + x] & 0xFFFFFF) << x << "," << y;
   // The file chosen last is offered again.
   dialogs_.answers.push_back(QString());
   form_.mnuOpen_Click();
   EXPECT_EQ(dialogs_.initialNames.last(), path);
+}
+
+TEST_F(Form1Test, ANewPictureIsPulledBackIntoView) {
+  struct Case {
+    QPoint before;  // where a 1000 x 800 canvas was panned to
+    int width, height;
+    QPoint after;
+  };
+  const Case cases[] = {
+      {{-551, -457}, 37, 5, {0, 0}},            // wholly outside otherwise
+      {{-551, -457}, 1000, 800, {-551, -457}},  // the same picture again: the view is kept
+      {{-551, -457}, 700, 500, {-251, -157}},   // flush with the right and bottom edges
+      {{-100, -20}, 300, 800, {0, -20}},        // only a gap on the right
+      {{0, 0}, 37, 5, {0, 0}},
+  };
+  for (const auto& c : cases) {
+    ASSERT_TRUE(form_.Canvas().SetSize(1000, 800));
+    form_.Canvas().move(c.before);
+    Open(Write("p.rgb", sgi::Verbatim({}, sgi::Pattern(c.width, c.height, 1))));
+    EXPECT_EQ(form_.Canvas().geometry(), QRect(c.after, QSize(c.width, c.height)))
+        << c.width << "x" << c.height;
+  }
 }
 
 TEST_F(Form1Test, RejectedHeaderClearsCanvasKeepsSizeAndTitle) {
@@ -143,6 +169,80 @@ TEST_F(Form1Test, ReadErrorsReEnableOpen) {
   EXPECT_FALSE(fs::exists(dir_ / "missing.rgb"));
   EXPECT_TRUE(form_.OpenItem().isEnabled());
   EXPECT_EQ(dialogs_.beeps, 2);
+}
+
+// A drag of what mime holds over the window, dropped when it is accepted; whether it was.
+bool DragAndDrop(Form1& form, QMimeData& mime) {
+  const QPoint at(100, 100);
+  QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&form, &enter);
+  if (!enter.isAccepted()) return false;
+  QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&form, &drop);
+  QCoreApplication::processEvents();
+  return drop.isAccepted();
+}
+
+TEST_F(Form1Test, DropsOfOneLocalFileOpenIt) {
+  const auto bytes = sgi::Verbatim({.name = "dropped"}, sgi::Pattern(5, 4, 1));
+  const QString plain = Write("drop me.bw", bytes);
+  const std::string raw = (dir_ / "caf\xE9.bw").string();  // a name that is not UTF-8
+  std::ofstream(raw, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), 512 + 20);
+  const auto url = [](const QString& path) { return QUrl::fromLocalFile(path); };
+  struct Case {
+    const char* what;
+    QList<QUrl> urls;
+    QString text;
+    bool taken;
+  };
+  const Case cases[] = {
+      {"one file", {url(plain)}, {}, true},
+      {"a name that is not UTF-8",
+       {QUrl::fromEncoded("file://" + QByteArray(raw.c_str()).toPercentEncoding("/"))},
+       {},
+       true},
+      {"two files", {url(plain), url(plain)}, {}, false},
+      {"a folder", {url(QString::fromStdString(dir_.path().string()))}, {}, false},
+      {"a remote address", {QUrl("https://example.org/a.rgb")}, {}, false},
+      {"text", {}, plain, false},
+  };
+  for (const auto& c : cases) {
+    form_.setWindowTitle("before");
+    QMimeData mime;
+    if (!c.urls.isEmpty()) mime.setUrls(c.urls);
+    if (!c.text.isEmpty()) mime.setText(c.text);
+    EXPECT_EQ(DragAndDrop(form_, mime), c.taken) << c.what;
+    EXPECT_EQ(form_.windowTitle(), c.taken ? "Lumenor - dropped" : "before") << c.what;
+  }
+  EXPECT_TRUE(dialogs_.boxes.empty());
+  EXPECT_EQ(dialogs_.beeps, 2);
+  EXPECT_TRUE(dialogs_.openTitles.isEmpty());  // no file dialog on the way
+  // The file dialog then starts at the picture dropped last.
+  dialogs_.answers.push_back(QString());
+  form_.mnuOpen_Click();
+  EXPECT_EQ(dialogs_.initialNames.last(), QFile::decodeName(QByteArray(raw.c_str())));
+}
+
+TEST_F(Form1Test, DropsDuringALoadAreRefused) {
+  const QString big = Write("tall.bw", sgi::Verbatim({}, sgi::Pattern(64, 2000, 1)));
+  const QString small = Write("small.bw", sgi::Verbatim({.name = "small"}, sgi::Pattern(3, 3, 1)));
+  QMimeData mime;
+  mime.setUrls({QUrl::fromLocalFile(small)});
+  int refused = 0, tries = 0;
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    ++tries;
+    refused += DragAndDrop(form_, mime) ? 0 : 1;
+  });
+  timer.start(0);
+  Open(big);
+  timer.stop();
+  ASSERT_GT(tries, 0);
+  EXPECT_EQ(refused, tries);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(form_.windowTitle(), "Lumenor - test");  // nothing was queued for after the load
+  EXPECT_TRUE(DragAndDrop(form_, mime));             // and now it is taken
+  EXPECT_EQ(form_.windowTitle(), "Lumenor - small");
 }
 
 TEST_F(Form1Test, AboutBox) {
