@@ -5,6 +5,7 @@
 #include <string>
 
 #include "decode_helpers.h"
+#include "scale.h"
 
 namespace {
 
@@ -47,6 +48,30 @@ void RegisterAll() {
     }
 }
 
-const int registered = (RegisterAll(), 0);
+// Scaling a 4096 x 4096 picture for the window: the whole of it at zoom num/den (a screen's worth
+// when it enlarges). Scale/NUM_DEN.
+void RegisterScaling() {
+  constexpr int kSide = 4096;
+  auto picture = std::make_shared<std::vector<lumenor::Pixel>>(std::size_t{kSide} * kSide);
+  for (std::size_t i = 0; i < picture->size(); ++i)
+    (*picture)[i] = 0xFF000000u | static_cast<lumenor::Pixel>(i * 2654435761u >> 8);
+  for (const lumenor::Zoom zoom : {lumenor::Zoom{1, 32}, lumenor::Zoom{1, 3}, lumenor::Zoom{2, 3},
+                                   lumenor::Zoom{75, 256}, lumenor::Zoom{4, 1}}) {
+    const std::string name = "Scale/" + std::to_string(zoom.num) + "_" + std::to_string(zoom.den);
+    benchmark::RegisterBenchmark(name.c_str(), [picture, zoom](benchmark::State& state) {
+      lumenor::PictureScaler scaler(kSide, kSide, zoom);
+      const int width = std::min(scaler.ScaledWidth(), 1600);
+      const int height = std::min(scaler.ScaledHeight(), 1200);
+      std::vector<lumenor::Pixel> out(std::size_t(width) * height);
+      for (auto _ : state) {
+        scaler.Scale(picture->data(), kSide, 0, 0, width, height, out.data(), width);
+        benchmark::DoNotOptimize(out.data());
+      }
+      state.SetItemsProcessed(state.iterations() * std::int64_t{width} * height);
+    })->Unit(benchmark::kMillisecond);
+  }
+}
+
+const int registered = (RegisterAll(), RegisterScaling(), 0);
 
 }  // namespace

@@ -1,16 +1,18 @@
 #include "form1.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QUrl>
+#include <QWheelEvent>
 #include <cmath>
 #include <filesystem>
 #include <limits>
@@ -28,6 +30,12 @@ const QString kOpenTitle = QStringLiteral("Select a RGB Image");
 const QString kOpenFilter =
     QStringLiteral("RGB Images (*.bw, *.rgb)|*.bw; *.rgb|All Files (*.*)|*.*");
 
+// Keyboard and wheel panning, in logical pixels (so the same distance on every screen).
+constexpr double kArrowStep = 32;
+constexpr double kWheelStep = 20;  // for each of the lines the desktop scrolls a wheel notch by
+constexpr double kPageShare = 0.9;
+constexpr int kWheelNotch = 120;  // eighths of a degree
+
 // Nearest integer, ties to even, held to the 16-bit range the drag arithmetic works in.
 int RoundToInt16(double value) {
   const double rounded = std::nearbyint(value);
@@ -35,7 +43,20 @@ int RoundToInt16(double value) {
                                      double{std::numeric_limits<std::int16_t>::max()}));
 }
 
-int RoundToInt(double value) { return static_cast<int>(std::nearbyint(value)); }
+// The one local file a drag carries, named in the system's own encoding; nothing for text, remote
+// addresses, folders or several files.
+std::optional<QByteArray> DraggedFile(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls() || data->urls().size() != 1) return std::nullopt;
+  const QUrl url = data->urls().constFirst();
+  if (!url.isLocalFile()) return std::nullopt;
+  // QUrl leaves the bytes of a name that is not UTF-8 percent-encoded: decode them here, so
+  // that such a name reaches the file system as it is spelled there.
+  QByteArray name = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+  std::error_code error;
+  if (name.isEmpty() || std::filesystem::is_directory(name.toStdString(), error))
+    return std::nullopt;
+  return name;
+}
 
 }  // namespace
 
@@ -43,16 +64,12 @@ Form1::Form1(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent), dialogs_(
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(kInitialTitle);
 
-  client_ = new QWidget(this);
-  client_->setObjectName(QStringLiteral("ClientArea"));
-  client_->setBackgroundRole(QPalette::Dark);
-  client_->setAutoFillBackground(true);
-  client_->installEventFilter(this);
-  setCentralWidget(client_);
-  setAcceptDrops(true);
-
-  Picture1_ = new Picture1(client_);
+  Picture1_ = new Picture1(this);
   Picture1_->installEventFilter(this);
+  connect(Picture1_, &Picture1::resized, this, &Form1::Form_Resize);
+  setCentralWidget(Picture1_);
+  Picture1_->setFocus();
+  setAcceptDrops(true);
 
   CreateMenus();
   resize(kInitialClientWidth, kInitialClientHeight + menuBar()->sizeHint().height());
@@ -69,6 +86,23 @@ void Form1::CreateMenus() {
   mnuExit_ = mnuFile_->addAction(QStringLiteral("&Exit"));
   mnuExit_->setObjectName(QStringLiteral("mnuExit"));
   mnuExit_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+  mnuView_ = menuBar()->addMenu(QStringLiteral("&View"));
+  mnuView_->setObjectName(QStringLiteral("mnuView"));
+  mnuZoomIn_ = mnuView_->addAction(QStringLiteral("Zoom &In"));
+  mnuZoomIn_->setObjectName(QStringLiteral("mnuZoomIn"));
+  mnuZoomIn_->setShortcuts(QKeySequence::ZoomIn);
+  mnuZoomOut_ = mnuView_->addAction(QStringLiteral("Zoom &Out"));
+  mnuZoomOut_->setObjectName(QStringLiteral("mnuZoomOut"));
+  mnuZoomOut_->setShortcuts(QKeySequence::ZoomOut);
+  mnuActualSize_ = mnuView_->addAction(QStringLiteral("&Actual Size"));
+  mnuActualSize_->setObjectName(QStringLiteral("mnuActualSize"));
+  mnuActualSize_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
+  mnuFit_ = mnuView_->addAction(QStringLiteral("&Fit to Window"));
+  mnuFit_->setObjectName(QStringLiteral("mnuFit"));
+  mnuFit_->setShortcut(QKeySequence(Qt::Key_F));
+  mnuFit_->setCheckable(true);
+
   mnuHelp_ = menuBar()->addMenu(QStringLiteral("&Help"));
   mnuHelp_->setObjectName(QStringLiteral("mnuHelp"));
   mnuAbout_ = mnuHelp_->addAction(QStringLiteral("&About..."));
@@ -77,11 +111,17 @@ void Form1::CreateMenus() {
   // Queued, so that a load runs from the event loop rather than inside the menu's own handling.
   connect(mnuOpen_, &QAction::triggered, this, &Form1::mnuOpen_Click, Qt::QueuedConnection);
   connect(mnuExit_, &QAction::triggered, this, &Form1::mnuExit_Click);
+  connect(mnuZoomIn_, &QAction::triggered, this, &Form1::mnuZoomIn_Click);
+  connect(mnuZoomOut_, &QAction::triggered, this, &Form1::mnuZoomOut_Click);
+  connect(mnuActualSize_, &QAction::triggered, this, &Form1::mnuActualSize_Click);
+  connect(mnuFit_, &QAction::triggered, this, &Form1::mnuFit_Click);
   connect(mnuAbout_, &QAction::triggered, this, &Form1::mnuAbout_Click);
 }
 
-int Form1::ScaleWidth() const { return client_->width(); }
-int Form1::ScaleHeight() const { return client_->height(); }
+QWidget& Form1::ClientArea() const { return *Picture1_; }
+int Form1::ScaleWidth() const { return Picture1_->ScaleWidth(); }
+int Form1::ScaleHeight() const { return Picture1_->ScaleHeight(); }
+lumenor::Zoom Form1::CurrentZoom() const { return Picture1_->View().GetZoom(); }
 
 void Form1::mnuOpen_Click() {
   if (loading_ || ending_) return;  // loads never nest
@@ -98,10 +138,13 @@ void Form1::OpenFile(const QByteArray& fileName) {
   Picture1_->Refresh();
   mnuOpen_->setEnabled(false);
   Picture1_->Clear();
+  // Every picture starts at actual size, unless Fit to Window is chosen.
+  if (!mnuFit_->isChecked() && !(CurrentZoom() == ViewGeometry::kActualSize))
+    ZoomAbout(ViewGeometry::kActualSize, QPointF(0, 0));
   loading_ = true;
   {
     WindowCanvas canvas(
-        *this, *Picture1_, dialogs_, [this] { return ending_; }, [this] { PullCanvasBack(); });
+        *this, *Picture1_, dialogs_, [this] { return ending_; }, [this] { CanvasSized(); });
     lumenor::LoadImageFile(fileName.toStdString(), canvas);
   }
   loading_ = false;
@@ -140,25 +183,6 @@ void Form1::mnuAbout_Click() {
   dialogs_.MsgBox(this, QStringLiteral("About..."), AboutText(), Dialogs::Icon::Information);
 }
 
-namespace {
-
-// The one local file a drag carries, named in the system's own encoding; nothing for text, remote
-// addresses, folders or several files.
-std::optional<QByteArray> DraggedFile(const QMimeData* data) {
-  if (data == nullptr || !data->hasUrls() || data->urls().size() != 1) return std::nullopt;
-  const QUrl url = data->urls().constFirst();
-  if (!url.isLocalFile()) return std::nullopt;
-  // QUrl leaves the bytes of a name that is not UTF-8 percent-encoded: decode them here, so
-  // that such a name reaches the file system as it is spelled there.
-  QByteArray name = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
-  std::error_code error;
-  if (name.isEmpty() || std::filesystem::is_directory(name.toStdString(), error))
-    return std::nullopt;
-  return name;
-}
-
-}  // namespace
-
 // A drop is taken only when Open could be chosen: never during a load, and never queued.
 bool Form1::TakesDrops() const { return !loading_ && !ending_ && !dropPending_; }
 
@@ -193,28 +217,31 @@ void Form1::dropEvent(QDropEvent* event) {
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == client_ && event->type() == QEvent::Resize) {
-    Form_Resize();
-  } else if (watched == Picture1_) {
-    switch (event->type()) {
-      case QEvent::MouseButtonPress: {
-        const QPointF at = static_cast<QMouseEvent*>(event)->position();
-        Picture1_MouseDown(at.x(), at.y());
-        return true;
-      }
-      case QEvent::MouseMove: {
-        const QPointF at = static_cast<QMouseEvent*>(event)->position();
-        Picture1_MouseMove(at.x(), at.y());
-        return true;
-      }
-      case QEvent::MouseButtonRelease:
-        Picture1_MouseUp();
-        return true;
-      default:
-        break;
+  if (watched != Picture1_) return QMainWindow::eventFilter(watched, event);
+  switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+      // Pointer positions are in canvas pixels; the client area around the canvas is not it.
+      const QPointF at = Picture1_->ToDevice(static_cast<QMouseEvent*>(event)->position());
+      if (Picture1_->CanvasRect().contains(at.toPoint()))
+        Picture1_MouseDown(at.x() - Picture1_->Left(), at.y() - Picture1_->Top());
+      return true;
     }
+    case QEvent::MouseMove: {
+      const QPointF at = Picture1_->ToDevice(static_cast<QMouseEvent*>(event)->position());
+      Picture1_MouseMove(at.x() - Picture1_->Left(), at.y() - Picture1_->Top());
+      return true;
+    }
+    case QEvent::MouseButtonRelease:
+      Picture1_MouseUp();
+      return true;
+    case QEvent::KeyPress:
+      return Picture1_KeyDown(*static_cast<QKeyEvent*>(event));
+    case QEvent::Wheel:
+      Picture1_Wheel(*static_cast<QWheelEvent*>(event));
+      return true;
+    default:
+      return false;
   }
-  return QMainWindow::eventFilter(watched, event);
 }
 
 void Form1::Picture1_MouseDown(double x, double y) {
@@ -239,50 +266,128 @@ void Form1::Picture1_MouseMove(double x, double y) {
   LastY = static_cast<float>(y);
   if (dx == 0 && dy == 0) return;
   SkipNextMove = true;
-  Picture1& canvas = *Picture1_;
-  const QPoint before = canvas.pos();
-
-  // Each clamp keeps the picture against the client area's edge on a side where it is larger
-  // than the window.
-  if (dx > 0) {
-    if (canvas.Left() + dx < 0)
-      canvas.SetLeft(RoundToInt(canvas.Left() + dx));
-    else
-      canvas.SetLeft(0);
-  } else if (dx < 0 && canvas.Width() > ScaleWidth()) {
-    if (canvas.Width() + canvas.Left() + dx > ScaleWidth())
-      canvas.SetLeft(RoundToInt(canvas.Left() + dx));
-    else
-      canvas.SetLeft(ScaleWidth() - canvas.Width());
-  }
-  if (dy < 0 && canvas.Height() > ScaleHeight()) {
-    if (canvas.Height() + canvas.Top() + dy > ScaleHeight())
-      canvas.SetTop(canvas.Top() + dy);
-    else
-      canvas.SetTop(ScaleHeight() - canvas.Height());
-  } else if (dy > 0) {
-    if (dy + canvas.Top() < 0)
-      canvas.SetTop(canvas.Top() + dy);
-    else
-      canvas.SetTop(0);
-  }
+  const QPoint before(Picture1_->Left(), Picture1_->Top());
+  PanBy(dx, dy);
 
   // Qt sends no move event when the canvas moves under a pointer that stands still; the skip
   // above is meant for that event, so deliver it: the same pointer, in the moved canvas's
   // coordinates. The next real movement is then applied in full.
-  const QPoint moved = canvas.pos() - before;
+  const QPoint moved = QPoint(Picture1_->Left(), Picture1_->Top()) - before;
   if (!moved.isNull()) Picture1_MouseMove(x - moved.x(), y - moved.y());
 }
 
-void Form1::Form_Resize() { PullCanvasBack(); }
+// Moves the canvas as a drag step does: the same clamps for the pointer, the keys and the wheel.
+void Form1::PanBy(double dx, int dy) {
+  ViewGeometry view = Picture1_->View();
+  view.PanBy(dx, dy);
+  Picture1_->Move(view.Left(), view.Top());
+}
+
+bool Form1::Picture1_KeyDown(const QKeyEvent& event) {
+  if (event.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
+  const double ratio = Picture1_->devicePixelRatioF();
+  const int step = static_cast<int>(std::lround(kArrowStep * ratio));
+  const int page = static_cast<int>(ScaleHeight() * kPageShare);
+  // Beyond any picture: Home and End go as far as the clamps let them.
+  const int far = Picture1_->Width() + Picture1_->Height() + ScaleWidth() + ScaleHeight();
+  switch (event.key()) {
+    case Qt::Key_Left:
+      PanBy(step, 0);
+      return true;
+    case Qt::Key_Right:
+      PanBy(-step, 0);
+      return true;
+    case Qt::Key_Up:
+      PanBy(0, step);
+      return true;
+    case Qt::Key_Down:
+      PanBy(0, -step);
+      return true;
+    case Qt::Key_PageUp:
+      PanBy(0, page);
+      return true;
+    case Qt::Key_PageDown:
+      PanBy(0, -page);
+      return true;
+    case Qt::Key_Home:
+      PanBy(far, far);
+      return true;
+    case Qt::Key_End:
+      PanBy(-far, -far);
+      return true;
+    default:
+      return false;
+  }
+}
+
+void Form1::Picture1_Wheel(const QWheelEvent& event) {
+  if (event.modifiers() & Qt::ControlModifier) {
+    // Zoom about the pointer, one step of the ladder a notch.
+    wheelZoomAngle_ += event.angleDelta().y();
+    const QPointF at = Picture1_->ToDevice(event.position());
+    for (; wheelZoomAngle_ >= kWheelNotch; wheelZoomAngle_ -= kWheelNotch)
+      ZoomAbout(ViewGeometry::NextZoomIn(CurrentZoom()), at);
+    for (; wheelZoomAngle_ <= -kWheelNotch; wheelZoomAngle_ += kWheelNotch)
+      ZoomAbout(ViewGeometry::NextZoomOut(CurrentZoom()), at);
+    if (mnuFit_->isChecked()) mnuFit_->setChecked(false);
+    return;
+  }
+  // Pan: turning the wheel away from you shows what is above, as in any scrolled view.
+  const double ratio = Picture1_->devicePixelRatioF();
+  QPointF delta = event.pixelDelta().isNull() ? QPointF(event.angleDelta()) / kWheelNotch *
+                                                    (QApplication::wheelScrollLines() * kWheelStep)
+                                              : QPointF(event.pixelDelta());
+  if (event.modifiers() & Qt::ShiftModifier) delta = QPointF(delta.y(), delta.x());
+  PanBy(std::round(delta.x() * ratio), static_cast<int>(std::lround(delta.y() * ratio)));
+}
+
+void Form1::ZoomAbout(lumenor::Zoom zoom, QPointF devicePoint) {
+  Picture1_->View().ZoomAbout(zoom, devicePoint.x(), devicePoint.y());
+  Picture1_->ViewChanged();
+}
+
+void Form1::ZoomAboutCentre(lumenor::Zoom zoom) {
+  ZoomAbout(zoom, QPointF(ScaleWidth() / 2.0, ScaleHeight() / 2.0));
+}
+
+void Form1::mnuZoomIn_Click() {
+  mnuFit_->setChecked(false);
+  ZoomAboutCentre(ViewGeometry::NextZoomIn(CurrentZoom()));
+}
+
+void Form1::mnuZoomOut_Click() {
+  mnuFit_->setChecked(false);
+  ZoomAboutCentre(ViewGeometry::NextZoomOut(CurrentZoom()));
+}
+
+void Form1::mnuActualSize_Click() {
+  mnuFit_->setChecked(false);
+  ZoomAboutCentre(ViewGeometry::kActualSize);
+}
+
+// Fit to Window is a mode: while it is checked, a resize or a new picture fits again. Unchecked,
+// the view stays where it is.
+void Form1::mnuFit_Click() {
+  if (mnuFit_->isChecked()) FitToWindow();
+}
+
+void Form1::FitToWindow() { ZoomAbout(Picture1_->View().FitZoom(), QPointF(0, 0)); }
+
+void Form1::Form_Resize() {
+  if (mnuFit_->isChecked()) return FitToWindow();
+  PullCanvasBack();
+}
 
 // A canvas panned left or up is pulled back so that no gap opens on its right or bottom: after a
 // resize of the window, and after a load sizes the canvas to a new picture (a smaller picture
 // must not be left outside the window where it cannot be grabbed).
 void Form1::PullCanvasBack() {
-  Picture1& canvas = *Picture1_;
-  if (canvas.Left() < 0 && canvas.Width() + canvas.Left() < ScaleWidth())
-    canvas.SetLeft(ScaleWidth() - canvas.Width() >= 0 ? 0 : ScaleWidth() - canvas.Width());
-  if (canvas.Top() < 0 && canvas.Height() + canvas.Top() < ScaleHeight())
-    canvas.SetTop(ScaleHeight() - canvas.Height() >= 0 ? 0 : ScaleHeight() - canvas.Height());
+  ViewGeometry view = Picture1_->View();
+  view.PullBack();
+  Picture1_->Move(view.Left(), view.Top());
+}
+
+void Form1::CanvasSized() {
+  if (mnuFit_->isChecked()) return FitToWindow();
+  PullCanvasBack();
 }

@@ -4,13 +4,18 @@
 #include <QMainWindow>
 #include <QString>
 
+#include "scale.h"
+
 class Dialogs;
 class Picture1;
 class QAction;
+class QKeyEvent;
 class QMenu;
+class QWheelEvent;
 
-// The program's only window: the menus, the canvas Picture1 inside the client area, the Open,
-// Exit and About commands, and drag panning of a picture larger than the window.
+// The program's only window: the menus, the canvas Picture1 in the client area, the Open, Exit
+// and About commands, the View menu's zoom, and panning a picture larger than the window by
+// dragging it, by the keyboard and by the wheel.
 class Form1 : public QMainWindow {
   Q_OBJECT
 
@@ -26,14 +31,21 @@ class Form1 : public QMainWindow {
   void OpenFile(const QByteArray& fileName);
   void mnuExit_Click();
   void mnuAbout_Click();
+  void mnuZoomIn_Click();
+  void mnuZoomOut_Click();
+  void mnuActualSize_Click();
+  void mnuFit_Click();
 
   static QString AboutText();
 
   Picture1& Canvas() const { return *Picture1_; }
-  QWidget& ClientArea() const { return *client_; }
+  QWidget& ClientArea() const;
   QAction& OpenItem() const { return *mnuOpen_; }
+  QAction& FitItem() const { return *mnuFit_; }
+  // The client area in device pixels.
   int ScaleWidth() const;
   int ScaleHeight() const;
+  lumenor::Zoom CurrentZoom() const;
   bool Ending() const { return ending_; }
   bool Loading() const { return loading_; }
 
@@ -48,30 +60,43 @@ class Form1 : public QMainWindow {
   void Form_Unload();
   void Form_Resize();
   void PullCanvasBack();
+  void CanvasSized();
   bool TakesDrops() const;
   void Picture1_MouseDown(double x, double y);
   void Picture1_MouseMove(double x, double y);
   void Picture1_MouseUp();
+  bool Picture1_KeyDown(const QKeyEvent& event);
+  void Picture1_Wheel(const QWheelEvent& event);
+  void ZoomAbout(lumenor::Zoom zoom, QPointF devicePoint);
+  void ZoomAboutCentre(lumenor::Zoom zoom);
+  void FitToWindow();
+  void PanBy(double dx, int dy);
   void CreateMenus();
 
   Dialogs& dialogs_;
-  QWidget* client_ = nullptr;
   Picture1* Picture1_ = nullptr;
   QMenu* mnuFile_ = nullptr;
   QAction* mnuOpen_ = nullptr;
   QAction* mnuSep1_ = nullptr;
   QAction* mnuExit_ = nullptr;
+  QMenu* mnuView_ = nullptr;
+  QAction* mnuZoomIn_ = nullptr;
+  QAction* mnuZoomOut_ = nullptr;
+  QAction* mnuActualSize_ = nullptr;
+  QAction* mnuFit_ = nullptr;
   QMenu* mnuHelp_ = nullptr;
   QAction* mnuAbout_ = nullptr;
 
   // The file dialog keeps the name chosen last and offers it again.
   QString CommonDialog1FileName_;
 
-  // Drag panning: positions are in canvas pixels.
+  // Drag panning: positions are in canvas pixels (device pixels of the screen).
   bool Dragging = false;
   double LastX = 0;
   float LastY = 0;
   bool SkipNextMove = false;
+
+  int wheelZoomAngle_ = 0;  // Ctrl+wheel turns not yet worth a zoom step, in eighths of a degree
 
   bool loading_ = false;
   bool ending_ = false;

@@ -5,8 +5,8 @@
 #include "dialogs.h"
 #include "picture1.h"
 
-int WindowCanvas::Width() const { return picture_.Width(); }
-int WindowCanvas::Height() const { return picture_.Height(); }
+int WindowCanvas::Width() const { return picture_.ImageWidth(); }
+int WindowCanvas::Height() const { return picture_.ImageHeight(); }
 bool WindowCanvas::Resize(int width, int height) {
   if (!picture_.SetSize(width, height)) return false;
   sized_();

@@ -48,7 +48,7 @@ class Form1Test : public testing::Test {
 TEST_F(Form1Test, StartsAsDescribed) {
   EXPECT_EQ(form_.windowTitle(), "Lumenor 1.0 by Vantris");
   EXPECT_EQ(form_.ClientArea().size(), QSize(449, 343));
-  EXPECT_EQ(form_.Canvas().geometry(), QRect(0, 0, 25, 19));
+  EXPECT_EQ(form_.Canvas().CanvasRect(), QRect(0, 0, 25, 19));
   EXPECT_EQ(form_.Canvas().Image().size(), QSize(25, 19));
   EXPECT_EQ(form_.ClientArea().palette().color(form_.ClientArea().backgroundRole()),
             form_.palette().color(QPalette::Dark));
@@ -61,7 +61,9 @@ TEST_F(Form1Test, StartsAsDescribed) {
     menu << top->text();
     for (QAction* item : top->menu()->actions()) menu << (item->isSeparator() ? "-" : item->text());
   }
-  EXPECT_EQ(menu, QStringList({"&File", "&Open", "-", "&Exit", "&Help", "&About..."}));
+  EXPECT_EQ(menu, QStringList({"&File", "&Open", "-", "&Exit", "&View", "Zoom &In", "Zoom &Out",
+                               "&Actual Size", "&Fit to Window", "&Help", "&About..."}));
+  EXPECT_TRUE(form_.CurrentZoom() == lumenor::Zoom{});
 }
 
 TEST_F(Form1Test, CanvasOperations) {
@@ -85,7 +87,7 @@ TEST_F(Form1Test, CanvasOperations) {
   // Resizing keeps what overlaps.
   ASSERT_TRUE(canvas.SetSize(3, 2));
   EXPECT_EQ(canvas.GetPixel(2, 1), 0x030201u);
-  EXPECT_EQ(canvas.size(), QSize(3, 2));
+  EXPECT_EQ(canvas.CanvasRect().size(), QSize(3, 2));
 }
 
 TEST_F(Form1Test, CancelLeavesEverythingUntouched) {
@@ -102,13 +104,13 @@ TEST_F(Form1Test, CancelLeavesEverythingUntouched) {
 TEST_F(Form1Test, SuccessfulOpen) {
   const auto planes = sgi::Pattern(600, 450, 3);
   const QString path = Write("sunset.rgb", sgi::Rle({.name = "sunset"}, planes));
-  form_.Canvas().move(-100, -50);
+  form_.Canvas().Move(-100, -50);
   Open(path);
   EXPECT_EQ(dialogs_.openTitles, QStringList{"Select a RGB Image"});
   EXPECT_EQ(dialogs_.openFilters,
             QStringList{"RGB Images (*.bw, *.rgb)|*.bw; *.rgb|All Files (*.*)|*.*"});
   EXPECT_EQ(form_.windowTitle(), "Lumenor - sunset");
-  EXPECT_EQ(form_.Canvas().geometry(), QRect(-100, -50, 600, 450));  // still covers: kept
+  EXPECT_EQ(form_.Canvas().CanvasRect(), QRect(-100, -50, 600, 450));  // still covers: kept
   EXPECT_TRUE(form_.OpenItem().isEnabled());
   EXPECT_EQ(dialogs_.beeps, 1);
   EXPECT_TRUE(dialogs_.boxes.empty());
@@ -137,9 +139,9 @@ TEST_F(Form1Test, ANewPictureIsPulledBackIntoView) {
   };
   for (const auto& c : cases) {
     ASSERT_TRUE(form_.Canvas().SetSize(1000, 800));
-    form_.Canvas().move(c.before);
+    form_.Canvas().Move(c.before.x(), c.before.y());
     Open(Write("p.rgb", sgi::Verbatim({}, sgi::Pattern(c.width, c.height, 1))));
-    EXPECT_EQ(form_.Canvas().geometry(), QRect(c.after, QSize(c.width, c.height)))
+    EXPECT_EQ(form_.Canvas().CanvasRect(), QRect(c.after, QSize(c.width, c.height)))
         << c.width << "x" << c.height;
   }
 }
@@ -154,7 +156,7 @@ TEST_F(Form1Test, RejectedHeaderClearsCanvasKeepsSizeAndTitle) {
   EXPECT_EQ(dialogs_.boxes[0].icon, Dialogs::Icon::Critical);
   EXPECT_EQ(dialogs_.boxes[0].text, "Header doesn't check out: -9727");
   EXPECT_EQ(form_.windowTitle(), "Lumenor - first");
-  EXPECT_EQ(form_.Canvas().size(), QSize(40, 30));
+  EXPECT_EQ(form_.Canvas().CanvasRect().size(), QSize(40, 30));
   EXPECT_EQ(CanvasPixel(5, 5), form_.palette().color(QPalette::Dark).rgb() & 0xFFFFFF);  // cleared
   EXPECT_EQ(dialogs_.beeps, 2);
   EXPECT_TRUE(form_.OpenItem().isEnabled());

@@ -21,14 +21,13 @@ class PanTest : public testing::Test {
   Picture1& Canvas() { return form_.Canvas(); }
   void Place(int left, int top, int width, int height) {
     ASSERT_TRUE(Canvas().SetSize(width, height));
-    Canvas().move(left, top);
+    Canvas().Move(left, top);
   }
-  // Pointer events at a client-area position, as Qt delivers them: relative to the canvas where
-  // it is now.
+  QPoint Pos() { return {Canvas().Left(), Canvas().Top()}; }
+  // Pointer events at a client-area position, as Qt delivers them.
   void Send(QEvent::Type type, QPointF client) {
-    const QPointF local = client - QPointF(Canvas().pos());
     const bool down = type != QEvent::MouseButtonRelease;
-    QMouseEvent event(type, local, Canvas().mapToGlobal(local), Qt::LeftButton,
+    QMouseEvent event(type, client, Canvas().mapToGlobal(client), Qt::LeftButton,
                       down ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&Canvas(), &event);
   }
@@ -63,7 +62,7 @@ TEST_F(PanTest, OneLongDragStopsAtTheClamps) {
     Press(c.from);
     MoveTo(c.to);
     Release(c.to);
-    EXPECT_EQ(Canvas().pos(), c.end) << c.start.x() << "," << c.start.y();
+    EXPECT_EQ(Pos(), c.end) << c.start.x() << "," << c.start.y();
   }
 }
 
@@ -71,60 +70,60 @@ TEST_F(PanTest, DyRoundsToEven) {
   Place(-100, -100, 1000, 800);
   Press({100, 10});
   MoveTo({100, 12.5});  // 2.5 -> 2
-  EXPECT_EQ(Canvas().pos(), QPoint(-100, -98));
+  EXPECT_EQ(Pos(), QPoint(-100, -98));
   Release({100, 12.5});
   Press({100, 10});
   MoveTo({100, 13.5});  // 3.5 -> 4
-  EXPECT_EQ(Canvas().pos(), QPoint(-100, -94));
+  EXPECT_EQ(Pos(), QPoint(-100, -94));
 }
 
 TEST_F(PanTest, GrabbedPointStaysUnderThePointerInSmallSteps) {
   Place(0, 0, 1000, 800);
   const QPointF grab(300, 200);
-  const QPointF grabbedInCanvas = grab - QPointF(Canvas().pos());
+  const QPointF grabbedInCanvas = grab - QPointF(Pos());
   Press(grab);
   QPointF pointer = grab;
   for (int step = 0; step < 40; ++step) {
     pointer += QPointF(-3, -2);
     MoveTo(pointer);
-    EXPECT_EQ(pointer - QPointF(Canvas().pos()), grabbedInCanvas) << "step " << step;
+    EXPECT_EQ(pointer - QPointF(Pos()), grabbedInCanvas) << "step " << step;
   }
   Release(pointer);
-  EXPECT_EQ(Canvas().pos(), QPoint(-120, -80));
+  EXPECT_EQ(Pos(), QPoint(-120, -80));
 }
 
 TEST_F(PanTest, StepTurnedIntoNoMovementSwallowsTheNextEvent) {
   Place(0, 0, 1000, 800);
   Press({200, 200});
   MoveTo({210, 200});  // right at Left 0: clamped, nothing moves, the skip is armed
-  EXPECT_EQ(Canvas().pos(), QPoint(0, 0));
+  EXPECT_EQ(Pos(), QPoint(0, 0));
   MoveTo({190, 200});  // only takes the new reference
-  EXPECT_EQ(Canvas().pos(), QPoint(0, 0));
+  EXPECT_EQ(Pos(), QPoint(0, 0));
   MoveTo({170, 200});
-  EXPECT_EQ(Canvas().pos(), QPoint(-20, 0));
+  EXPECT_EQ(Pos(), QPoint(-20, 0));
 }
 
 TEST_F(PanTest, NarrowCanvasNeverMovesLeft) {
   Place(0, 0, 300, 200);
   Press({100, 100});
   MoveTo({50, 100});
-  EXPECT_EQ(Canvas().pos(), QPoint(0, 0));
+  EXPECT_EQ(Pos(), QPoint(0, 0));
   Release({50, 100});
 
   Place(-100, 0, 300, 200);  // left there by an earlier, larger picture
   Press({100, 100});
   QPointF pointer(100, 100);
   for (int step = 0; step < 6; ++step) MoveTo(pointer += QPointF(30, 0));
-  EXPECT_EQ(Canvas().pos(), QPoint(0, 0));
+  EXPECT_EQ(Pos(), QPoint(0, 0));
   for (int step = 0; step < 3; ++step) MoveTo(pointer -= QPointF(30, 0));
-  EXPECT_EQ(Canvas().pos(), QPoint(0, 0));
+  EXPECT_EQ(Pos(), QPoint(0, 0));
 }
 
 TEST_F(PanTest, MovesWithoutAButtonDoNothing) {
   Place(-50, -50, 1000, 800);
   MoveTo({10, 10});
   MoveTo({200, 200});
-  EXPECT_EQ(Canvas().pos(), QPoint(-50, -50));
+  EXPECT_EQ(Pos(), QPoint(-50, -50));
 }
 
 TEST_F(PanTest, ResizePullsAPannedCanvasBack) {
@@ -141,14 +140,15 @@ TEST_F(PanTest, ResizePullsAPannedCanvasBack) {
     ResizeClient(449, 343);
     Place(c.left, -10, c.width, 800);
     ResizeClient(c.clientWidth, 343);
-    EXPECT_EQ(Canvas().x(), c.wantLeft) << c.width << " at " << c.left << " in " << c.clientWidth;
-    EXPECT_EQ(Canvas().y(), -10);
+    EXPECT_EQ(Canvas().Left(), c.wantLeft)
+        << c.width << " at " << c.left << " in " << c.clientWidth;
+    EXPECT_EQ(Canvas().Top(), -10);
   }
   // Vertically alike.
   ResizeClient(449, 343);
   Place(0, -600, 300, 800);
   ResizeClient(449, 500);
-  EXPECT_EQ(Canvas().y(), -300);
+  EXPECT_EQ(Canvas().Top(), -300);
 }
 
 }  // namespace
