@@ -211,6 +211,21 @@ Picture1::ScaleJob Picture1::Job() {
           BackColor().rgb()};
 }
 
+void Picture1::ScaleInto(const QRect& rect) {
+  constexpr int kWorthSharing = 64;  // rows
+  if (rect.height() < kWorthSharing) return ScaleRows(Job(), rect);
+  scaling_.Wait();
+  const QRect upper = rect.adjusted(0, 0, 0, -rect.height() / 2);
+  const QRect lower = rect.adjusted(0, upper.height(), 0, 0);
+  // Two scalers: each keeps its own sums.
+  lumenor::PictureScaler other(image_.width(), image_.height(), scaler_->GetZoom());
+  ScaleJob otherJob = Job();
+  otherJob.scaler = &other;
+  scaling_.Run([&otherJob, lower] { ScaleRows(otherJob, lower); });
+  ScaleRows(Job(), upper);
+  scaling_.Wait();
+}
+
 void Picture1::ScaleRows(const ScaleJob& job, const QRect& rect) {
   // Runs of scaled rows: scaled from the picture where it was written, filled elsewhere (a
   // picture still loading is mostly background).

@@ -107,7 +107,8 @@ class Picture1 : public QWidget {
   };
   ScaleJob Job();
   static void ScaleRows(const ScaleJob& job, const QRect& rect);
-  void ScaleInto(const QRect& rect) { ScaleRows(Job(), rect); }
+  // Scales rect of the scaled picture now, the lower half of a large one on the scaling thread.
+  void ScaleInto(const QRect& rect);
   void ForgetScaled() { scaledRect_ = QRect(); }
   // Rescales what the picture rows written since the last time change of the scaled picture.
   void CatchUpScaled();

@@ -42,10 +42,16 @@ int ViewGeometry::Width() const { return static_cast<int>(zoom_.ScaledLength(pic
 int ViewGeometry::Height() const { return static_cast<int>(zoom_.ScaledLength(pictureHeight_)); }
 
 void ViewGeometry::ZoomAbout(Zoom zoom, double x, double y) {
-  const double pictureX = zoom_.Unscale(x - left_), pictureY = zoom_.Unscale(y - top_);
+  // From where the last zoom put the canvas exactly, unless it has moved since: zooming in and
+  // out about one point then keeps that point, with no rounding gathering from step to step.
+  const double left = RoundToInt(exactLeft_) == left_ ? exactLeft_ : left_;
+  const double top = RoundToInt(exactTop_) == top_ ? exactTop_ : top_;
+  const double pictureX = zoom_.Unscale(x - left), pictureY = zoom_.Unscale(y - top);
   zoom_ = zoom;
-  left_ = RoundToInt(x - pictureX * zoom.Factor());
-  top_ = RoundToInt(y - pictureY * zoom.Factor());
+  exactLeft_ = x - pictureX * zoom.Factor();
+  exactTop_ = y - pictureY * zoom.Factor();
+  left_ = RoundToInt(exactLeft_);
+  top_ = RoundToInt(exactTop_);
   Confine();
 }
 

@@ -57,5 +57,6 @@ class ViewGeometry {
   int pictureWidth_ = 0, pictureHeight_ = 0;
   int clientWidth_ = 0, clientHeight_ = 0;
   int left_ = 0, top_ = 0;
+  double exactLeft_ = 0, exactTop_ = 0;  // where the last zoom put the canvas, before rounding
   Zoom zoom_ = kActualSize;
 };

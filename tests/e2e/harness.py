@@ -157,6 +157,12 @@ class App:
         bar = find(self.frame, "menu bar").queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
         return bar.x, bar.y + bar.height
 
+    def device_origin(self, scale):
+        """The client area's top-left corner in screen pixels: the accessibility bus reports
+        positions in Qt's own (scaled) pixels."""
+        x, y = self.client_origin()
+        return int(x * scale + 0.5), int(y * scale + 0.5)
+
     def client_size(self):
         frame = self.frame.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
         bar = find(self.frame, "menu bar").queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
@@ -197,6 +203,17 @@ def region_difference(shot, at, picture, picture_at, size):
                         spx[s + 3 * dx:s + 3 * dx + 3].hex(), ppx[p + 3 * dx:p + 3 * dx + 3].hex(),
                         picture_at[0] + dx, picture_at[1] + dy)
     return None
+
+
+def enlarged(picture, x, y, width, height, factor):
+    """The picture's width x height pixels from (x, y), each as a factor x factor square."""
+    pw, _, px = picture
+    rows = []
+    for row in range(y, y + height):
+        line = b"".join(px[(row * pw + column) * 3:(row * pw + column) * 3 + 3] * factor
+                        for column in range(x, x + width))
+        rows.append(line * factor)
+    return width * factor, height * factor, b"".join(rows)
 
 
 def make_picture(session, name, width, height, seed=3):

@@ -8,8 +8,8 @@ import time
 
 import pyatspi
 
-from harness import (App, check, enabled, find, make_picture, press, region_difference, run,
-                     screenshot, wait_for, xdotool)
+from harness import (App, check, enabled, enlarged, find, make_picture, press, region_difference,
+                     run, screenshot, wait_for, xdotool)
 
 SCREENSHOT = os.environ.get("LUMENOR_SCREENSHOT")  # where to keep a picture of the window
 
@@ -157,6 +157,106 @@ def test_new_picture_is_pulled_into_view(session):
     time.sleep(0.3)
     difference = region_difference(screenshot(), (ox, oy), picture, (0, 0), picture[:2])
     check(difference is None, "the small picture should sit at the corner: %s" % difference)
+
+
+def test_screen_scales_are_pixel_exact(session):
+    path, picture = make_picture(session, "plasma", 1200, 900)
+    for scale in (2, 1.5):
+        app = session.start(path, QT_SCALE_FACTOR=str(scale))
+        app.wait_until_loaded("Lumenor - plasma")
+        time.sleep(0.3)
+        origin = app.device_origin(scale)
+        width, height = app.client_size()
+        shown = (int(width * scale) - 1, int(height * scale) - 1)  # what the client area shows
+        difference = region_difference(screenshot(), origin, picture, (0, 0), shown)
+        check(difference is None, "at screen scale %s, actual size is not pixel for pixel: %s" % (scale, difference))
+        if scale != 2:
+            continue
+        # A drag moves the picture with the pointer, screen pixel for screen pixel.
+        ox, oy = origin
+        xdotool("mousemove", ox + 500, oy + 400)
+        xdotool("mousedown", 1)
+        for step in range(1, 31):
+            xdotool("mousemove", ox + 500 - 7 * step, oy + 400 - 5 * step)
+            time.sleep(0.01)
+        xdotool("mouseup", 1)
+        time.sleep(0.3)
+        difference = region_difference(screenshot(), origin, picture, (210, 150), (600, 450))
+        check(difference is None, "after a drag of (-210, -150) at scale 2: %s" % difference)
+
+
+def test_view_menu_fit_and_resize(session):
+    path, picture = make_picture(session, "plasma", 1000, 800)
+    app = session.start(path)
+    app.wait_until_loaded("Lumenor - plasma")
+    ox, oy = app.client_origin()
+
+    app.keys("alt+v", "i", "Home")  # Zoom In, then the top-left corner
+    time.sleep(0.3)
+    difference = region_difference(screenshot(), (ox, oy), enlarged(picture, 0, 0, 200, 150, 2), (0, 0), (400, 300))
+    check(difference is None, "Zoom In by its access key: not 200 %%: %s" % difference)
+
+    def picture_right_edge(shot, width):
+        """Where the picture ends on the client area's middle row."""
+        sw, _, spx = shot
+        row = oy + 150
+        background = spx[(row * sw + ox + width - 1) * 3:(row * sw + ox + width) * 3]
+        for x in range(width - 1, -1, -1):
+            if spx[(row * sw + ox + x) * 3:(row * sw + ox + x + 1) * 3] != background:
+                return x + 1
+        return 0
+
+    app.keys("alt+v", "f")  # Fit to Window: 343 / 800 of the picture's size
+    time.sleep(0.3)
+    width, height = app.client_size()
+    check(picture_right_edge(screenshot(), width) == -(-1000 * height // 800),
+          "Fit to Window: the picture should be %d pixels wide" % -(-1000 * height // 800))
+
+    xdotool("windowsize", app.window, 900, 500)
+    wait_for("the larger window", lambda: app.client_size()[0] == 900)
+    time.sleep(0.3)
+    width, height = app.client_size()
+    check(picture_right_edge(screenshot(), width) == -(-1000 * height // 800),
+          "after a resize, the picture should be fitted again")
+
+
+def test_zoom_about_the_pointer_and_keyboard_panning(session):
+    path, picture = make_picture(session, "plasma", 1000, 800)
+    app = session.start(path)
+    app.wait_until_loaded("Lumenor - plasma")
+    ox, oy = app.client_origin()
+
+    # Ctrl+wheel over picture point (300, 200): at 200 % it is still under the pointer.
+    xdotool("mousemove", ox + 300, oy + 200)
+    xdotool("keydown", "ctrl")
+    xdotool("click", 4)
+    xdotool("keyup", "ctrl")
+    time.sleep(0.3)
+    difference = region_difference(screenshot(), (ox + 300, oy + 200), enlarged(picture, 300, 200, 20, 20, 2), (0, 0), (40, 40))
+    check(difference is None, "Ctrl+wheel: picture point (300, 200) left the pointer: %s" % difference)
+
+    # End shows the bottom-right corner, Home the top-left one; the clamps hold.
+    width, height = app.client_size()
+    app.keys("End", "Right", "Next")
+    time.sleep(0.3)
+    difference = region_difference(screenshot(), (ox + width - 100, oy + height - 100),
+                                   enlarged(picture, 950, 750, 50, 50, 2), (0, 0), (100, 100))
+    check(difference is None, "End: the bottom-right corner should be in the corner: %s" % difference)
+    app.keys("Home", "Left", "Prior")
+    time.sleep(0.3)
+    difference = region_difference(screenshot(), (ox, oy), enlarged(picture, 0, 0, 50, 50, 2), (0, 0), (100, 100))
+    check(difference is None, "Home: the top-left corner should be in the corner: %s" % difference)
+
+    # A drag at 200 %: the grabbed point follows the pointer.
+    xdotool("mousemove", ox + 300, oy + 250)
+    xdotool("mousedown", 1)
+    for step in range(1, 21):
+        xdotool("mousemove", ox + 300 - 5 * step, oy + 250 - 3 * step)
+        time.sleep(0.01)
+    xdotool("mouseup", 1)
+    time.sleep(0.3)
+    difference = region_difference(screenshot(), (ox, oy), enlarged(picture, 50, 30, 100, 80, 2), (0, 0), (200, 160))
+    check(difference is None, "after a drag of (-100, -60) at 200 %%: %s" % difference)
 
 
 def write_giant(path, side=32767):

@@ -1,0 +1,279 @@
+// The view at every zoom and screen scale, offscreen. Every test holds at any QT_SCALE_FACTOR:
+// the tests run once at the screen's own scale and again at 2 and 1.5 (see tests/CMakeLists.txt).
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QTimer>
+#include <QWheelEvent>
+#include <cmath>
+
+#include "decode_helpers.h"
+#include "fake_dialogs.h"
+#include "form1.h"
+#include "picture1.h"
+#include "scratch_dir.h"
+#include "view_geometry.h"
+
+namespace {
+
+using lumenor::Zoom;
+
+TEST(ViewGeometry, ZoomLadderAndFit) {
+  struct Step {
+    Zoom from, in, out;
+  };
+  const Step steps[] = {{{1, 1}, {2, 1}, {2, 3}},    {{2, 3}, {1, 1}, {1, 2}},
+                        {{32, 1}, {32, 1}, {24, 1}}, {{1, 32}, {1, 24}, {1, 32}},
+                        {{75, 256}, {1, 3}, {1, 4}}, {{3, 1}, {4, 1}, {2, 1}}};
+  for (const auto& s : steps) {
+    EXPECT_TRUE(ViewGeometry::NextZoomIn(s.from) == s.in) << s.from.num << "/" << s.from.den;
+    EXPECT_TRUE(ViewGeometry::NextZoomOut(s.from) == s.out) << s.from.num << "/" << s.from.den;
+  }
+  struct Fit {
+    int width, height;
+    Zoom fit;  // in a 449 x 343 client area
+  };
+  for (const Fit f : {Fit{1000, 800, {343, 800}}, Fit{37, 5, {1, 1}}, Fit{449, 343, {1, 1}},
+                      Fit{898, 100, {1, 2}}, Fit{32767, 32767, {343, 32767}}}) {
+    ViewGeometry view;
+    view.SetClientSize(449, 343);
+    view.SetPictureSize(f.width, f.height);
+    const Zoom fit = view.FitZoom();
+    EXPECT_TRUE(fit == f.fit) << f.width << "x" << f.height << ": " << fit.num << "/" << fit.den;
+    view.ZoomAbout(fit, 0, 0);
+    EXPECT_LE(view.Width(), 449);
+    EXPECT_LE(view.Height(), 343);
+  }
+}
+
+TEST(ViewGeometry, ZoomKeepsThePointUnderTheAnchorWithinTheClamps) {
+  struct Case {
+    QPoint before;  // canvas of a 1000 x 800 picture at 100 % in 449 x 343
+    Zoom zoom;
+    QPointF anchor;
+    QPoint after;
+  };
+  const Case cases[] = {
+      {{-100, -50}, {2, 1}, {200, 100}, {-400, -200}},  // (300, 150) stays under (200, 100)
+      {{-100, -50}, {1, 2}, {200, 100}, {0, 0}},        // 500 x 400: held at the top-left
+      {{-551, -457}, {1, 4}, {0, 0}, {0, 0}},           // smaller than the window
+      {{0, 0}, {32, 1}, {448, 342}, {-13888, -10602}},
+      {{-551, -457}, {3, 1}, {448, 342}, {-2549, -2055}},  // the far corner stays under it
+      {{0, 0}, {1, 2}, {448, 342}, {0, 0}},  // no gap opens on the left or top
+  };
+  for (const auto& c : cases) {
+    ViewGeometry view;
+    view.SetClientSize(449, 343);
+    view.SetPictureSize(1000, 800);
+    view.SetLeft(c.before.x());
+    view.SetTop(c.before.y());
+    view.ZoomAbout(c.zoom, c.anchor.x(), c.anchor.y());
+    EXPECT_EQ(QPoint(view.Left(), view.Top()), c.after) << c.zoom.num << "/" << c.zoom.den;
+  }
+}
+
+class ViewTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    form_.show();
+    QCoreApplication::processEvents();
+  }
+  Picture1& Canvas() { return form_.Canvas(); }
+  double Ratio() { return Canvas().devicePixelRatioF(); }
+  QAction& Item(const char* name) { return *form_.findChild<QAction*>(name); }
+  void Open(const sgi::Planes& planes) {
+    form_.OpenFile(QByteArray(dir_.Write("p.rgb", sgi::Verbatim({}, planes)).c_str()));
+  }
+  // The client area as the screen shows it, in device pixels.
+  QImage Screen() { return Canvas().grab().toImage().convertToFormat(QImage::Format_RGB32); }
+  // Empty when the screen shows the picture, at the view's zoom and place.
+  std::string ScreenShows(const sgi::Planes& planes) {
+    const auto want = testing_support::Expected(planes, lumenor::kWorkspaceGrey);
+    const Zoom zoom = form_.CurrentZoom();
+    const QImage screen = Screen();
+    const QRect shown = QRect(0, 0, form_.ScaleWidth(), form_.ScaleHeight()) &
+                        Canvas().CanvasRect() & screen.rect();
+    for (int y = shown.top(); y <= shown.bottom(); ++y)
+      for (int x = shown.left(); x <= shown.right(); ++x) {
+        // The picture's pixels, averaged over what the screen pixel covers.
+        const double x0 = zoom.Unscale(x - Canvas().Left()),
+                     x1 = zoom.Unscale(x + 1 - Canvas().Left());
+        const double y0 = zoom.Unscale(y - Canvas().Top()),
+                     y1 = zoom.Unscale(y + 1 - Canvas().Top());
+        double sums[3] = {}, total = 0;
+        for (int py = int(y0); py < std::min(y1, double(planes.height)); ++py)
+          for (int px = int(x0); px < std::min(x1, double(planes.width)); ++px) {
+            const double weight = (std::min(px + 1.0, x1) - std::max(double(px), x0)) *
+                                  (std::min(py + 1.0, y1) - std::max(double(py), y0));
+            const lumenor::Pixel p = want[std::size_t(py) * planes.width + px];
+            for (int c = 0; c < 3; ++c) sums[c] += weight * (p >> (8 * c) & 0xFF);
+            total += weight;
+          }
+        const QRgb have = screen.pixel(x, y);
+        const int haveChannels[3] = {qBlue(have), qGreen(have), qRed(have)};
+        for (int c = 0; c < 3; ++c)
+          if (std::abs(haveChannels[c] - sums[c] / total) > 1.0)
+            return "at screen (" + std::to_string(x) + ", " + std::to_string(y) + ") have " +
+                   QString::number(have & 0xFFFFFF, 16).toStdString();
+      }
+    return {};
+  }
+  void Key(Qt::Key key) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QCoreApplication::sendEvent(&Canvas(), &press);
+  }
+  void Wheel(QPointF at, QPoint angle, Qt::KeyboardModifiers modifiers) {
+    QWheelEvent wheel(at, Canvas().mapToGlobal(at), QPoint(), angle, Qt::NoButton, modifiers,
+                      Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(&Canvas(), &wheel);
+  }
+
+  ScratchDir dir_;
+  FakeDialogs dialogs_;
+  Form1 form_{dialogs_};
+};
+
+TEST_F(ViewTest, EveryZoomShowsThePicture) {
+  const auto planes = sgi::Pattern(700, 500, 3);
+  Open(planes);
+  EXPECT_EQ(ScreenShows(planes), "") << "100 %";
+  struct Step {
+    const char* item;
+    Zoom zoom;
+  };
+  for (const Step s :
+       {Step{"mnuZoomIn", {2, 1}}, Step{"mnuZoomIn", {3, 1}}, Step{"mnuActualSize", {1, 1}},
+        Step{"mnuZoomOut", {2, 3}}, Step{"mnuZoomOut", {1, 2}}, Step{"mnuZoomOut", {1, 3}}}) {
+    Item(s.item).trigger();
+    EXPECT_TRUE(form_.CurrentZoom() == s.zoom) << s.item;
+    EXPECT_EQ(ScreenShows(planes), "") << s.zoom.num << "/" << s.zoom.den;
+  }
+}
+
+TEST_F(ViewTest, CtrlWheelZoomsAboutThePointer) {
+  Open(sgi::Pattern(2000, 1500, 1));
+  Canvas().Move(-300, -200);
+  const QPointF pointer(150.5, 100.25);  // logical, in the client area
+  const auto pictureUnder = [&] {
+    const Zoom zoom = form_.CurrentZoom();
+    return QPointF(zoom.Unscale(pointer.x() * Ratio() - Canvas().Left()),
+                   zoom.Unscale(pointer.y() * Ratio() - Canvas().Top()));
+  };
+  const QPointF before = pictureUnder();
+  for (const int notches : {1, 2, -1, -3}) {
+    Wheel(pointer, QPoint(0, 120 * notches), Qt::ControlModifier);
+    const QPointF after = pictureUnder();
+    // Within half a screen pixel: the canvas sits on whole device pixels.
+    const double slack = form_.CurrentZoom().Unscale(0.5) + 1e-9;
+    EXPECT_NEAR(after.x(), before.x(), slack) << notches;
+    EXPECT_NEAR(after.y(), before.y(), slack) << notches;
+  }
+  EXPECT_TRUE(form_.CurrentZoom() == (Zoom{2, 3}));  // 1 -> 2 -> 3 -> 4 -> 3 -> 2 -> 1 -> 2/3
+}
+
+TEST_F(ViewTest, KeysAndWheelPanUpToTheClamps) {
+  Open(sgi::Pattern(2000, 1500, 1));
+  const int right = form_.ScaleWidth() - 2000, bottom = form_.ScaleHeight() - 1500;
+  const int step = int(std::lround(32 * Ratio()));
+  const int page = int(form_.ScaleHeight() * 0.9);
+  struct Case {
+    std::vector<Qt::Key> keys;
+    QPoint at;
+  };
+  const Case cases[] = {
+      {{Qt::Key_End}, {right, bottom}},
+      {{Qt::Key_End, Qt::Key_Home}, {0, 0}},
+      {{Qt::Key_Right, Qt::Key_Right, Qt::Key_Down}, {-2 * step, -step}},
+      {{Qt::Key_Left, Qt::Key_Up}, {0, 0}},  // held at the top-left
+      {{Qt::Key_PageDown}, {0, -page}},
+      {{Qt::Key_PageDown, Qt::Key_PageDown, Qt::Key_PageDown, Qt::Key_PageDown}, {0, bottom}},
+      {{Qt::Key_End, Qt::Key_Right, Qt::Key_PageDown}, {right, bottom}},
+  };
+  for (const auto& c : cases) {
+    Canvas().Move(0, 0);
+    for (const Qt::Key key : c.keys) Key(key);
+    EXPECT_EQ(QPoint(Canvas().Left(), Canvas().Top()), c.at) << c.keys.size() << " keys";
+  }
+  // The wheel: down shows what is below, Shift turns it sideways.
+  Canvas().Move(-500, -500);
+  Wheel({100, 100}, {0, -120}, Qt::NoModifier);
+  EXPECT_EQ(Canvas().Left(), -500);
+  EXPECT_LT(Canvas().Top(), -500);
+  Wheel({100, 100}, {0, -120}, Qt::ShiftModifier);
+  EXPECT_LT(Canvas().Left(), -500);
+  // A picture that fits never moves.
+  Open(sgi::Pattern(40, 30, 1));
+  for (const Qt::Key key : {Qt::Key_End, Qt::Key_Right, Qt::Key_Down, Qt::Key_PageDown}) Key(key);
+  Wheel({10, 10}, {0, -360}, Qt::NoModifier);
+  EXPECT_EQ(QPoint(Canvas().Left(), Canvas().Top()), QPoint(0, 0));
+}
+
+TEST_F(ViewTest, FitIsAModeAndEveryOtherLoadStartsAtActualSize) {
+  const auto big = sgi::Pattern(1500, 1000, 3), small = sgi::Pattern(60, 40, 3);
+  Open(big);
+  Item("mnuZoomIn").trigger();
+  Open(big);
+  EXPECT_TRUE(form_.CurrentZoom() == (Zoom{1, 1})) << "a load starts at actual size";
+
+  Item("mnuFit").trigger();
+  ASSERT_TRUE(form_.FitItem().isChecked());
+  const Zoom fitted = form_.CurrentZoom();
+  EXPECT_TRUE(fitted == Canvas().View().FitZoom());
+  EXPECT_EQ(Canvas().CanvasRect(), QRect(0, 0, Canvas().Width(), Canvas().Height()));
+  EXPECT_EQ(ScreenShows(big), "") << "at fit";
+  form_.resize(form_.width() / 2, form_.height());
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(form_.CurrentZoom() < fitted) << "a smaller window fits again";
+  EXPECT_LE(Canvas().Width(), form_.ScaleWidth());
+  Open(small);
+  EXPECT_TRUE(form_.CurrentZoom() == (Zoom{1, 1})) << "a picture that fits is not enlarged";
+  Open(big);
+  EXPECT_TRUE(form_.CurrentZoom() == Canvas().View().FitZoom()) << "the next picture is fitted";
+  Item("mnuZoomIn").trigger();
+  EXPECT_FALSE(form_.FitItem().isChecked()) << "zooming leaves the mode";
+}
+
+TEST_F(ViewTest, ZoomDuringALoadAndTheLastRowsAtAZoom) {
+  // Uncompressed RGB shows progress after file rows 0, 16, 32...; the rows above the last of
+  // them are shown by the final repaint, which must bring the scaled picture up to date too.
+  const auto planes = sgi::Pattern(300, 2000 + 7, 3);
+  Item("mnuFit").trigger();
+  int ticks = 0;
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    if (++ticks == 3) Item("mnuZoomOut").trigger();  // in the middle of the load
+  });
+  timer.start(0);
+  Open(planes);
+  timer.stop();
+  ASSERT_GE(ticks, 3);
+  EXPECT_FALSE(form_.FitItem().isChecked());
+  EXPECT_EQ(ScreenShows(planes), "") << form_.CurrentZoom().num << "/" << form_.CurrentZoom().den;
+}
+
+TEST_F(ViewTest, DragAtAZoomKeepsTheGrabbedPointUnderThePointer) {
+  Open(sgi::Pattern(1000, 800, 1));
+  Item("mnuZoomIn").trigger();  // 200 %
+  Canvas().Move(-600, -500);
+  const auto send = [&](QEvent::Type type, QPointF at) {
+    QMouseEvent event(type, at, Canvas().mapToGlobal(at), Qt::LeftButton,
+                      type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                      Qt::NoModifier);
+    QCoreApplication::sendEvent(&Canvas(), &event);
+  };
+  // The pointer moves on whole screen pixels, as a real one does.
+  QPoint device(300, 225);
+  const auto logical = [&] { return QPointF(device) / Ratio(); };
+  const QPoint grabbed = device - QPoint(Canvas().Left(), Canvas().Top());
+  send(QEvent::MouseButtonPress, logical());
+  for (int step = 0; step < 30; ++step) {
+    device += QPoint(5, 3);
+    send(QEvent::MouseMove, logical());
+    EXPECT_EQ(device - QPoint(Canvas().Left(), Canvas().Top()), grabbed) << step;
+  }
+  send(QEvent::MouseButtonRelease, logical());
+}
+
+}  // namespace
