@@ -9,6 +9,11 @@ failed=0
 expect() { [ -e "$prefix/$1" ] || { echo "missing: $1"; failed=1; }; }
 expect bin/lumenor
 expect bin/lumenor-decode
+expect bin/lumenor-thumbnailer
+expect share/thumbnailers/lumenor.thumbnailer
+expect share/metainfo/example.lumenor.Lumenor.metainfo.xml
+expect share/doc/lumenor/copyright
+expect share/doc/lumenor/changelog.gz
 expect share/applications/lumenor.desktop
 expect share/icons/hicolor/scalable/apps/lumenor.svg
 for size in 16 32 48 64 128 256; do
@@ -44,5 +49,13 @@ no-extension image/x-sgi
 other-bytes application/octet-stream
 image.png image/png
 LIST
+
+# Software centres read the metainfo; man -k finds the three manual pages.
+appstreamcli validate --no-net "$prefix/share/metainfo/example.lumenor.Lumenor.metainfo.xml" >/dev/null ||
+  { appstreamcli validate --no-net "$prefix/share/metainfo/example.lumenor.Lumenor.metainfo.xml"; failed=1; }
+mandb -q "$prefix/share/man"
+for page in lumenor lumenor-decode lumenor-thumbnailer; do
+  man -M "$prefix/share/man" -k lumenor | grep -q "^$page (1)" || { echo "man -k does not list $page"; failed=1; }
+done
 [ $failed -eq 0 ] && echo "install checked in $prefix"
 exit $failed

@@ -24,7 +24,6 @@ bool UsesHugePages(std::size_t count);
 // Owns count pixels from AllocatePixels.
 class PixelBuffer {
  public:
-  PixelBuffer() = default;
   // Empty (data() == nullptr) when the memory cannot be had.
   explicit PixelBuffer(std::size_t count) : pixels_(AllocatePixels(count), Free{count}) {}
   Pixel* data() const { return pixels_.get(); }

@@ -49,9 +49,7 @@ int AxisWeights::LastCovering(int s) const {
 }
 
 PictureScaler::PictureScaler(int width, int height, Zoom zoom)
-    : width_(width),
-      height_(height),
-      zoom_(zoom),
+    : zoom_(zoom),
       scaledWidth_(static_cast<int>(zoom.ScaledLength(width))),
       scaledHeight_(static_cast<int>(zoom.ScaledLength(height))) {
   if (zoom.Shrinks()) {

@@ -94,7 +94,6 @@ class PictureScaler {
   void Enlarge(const Pixel* picture, std::size_t stride, int x, int y, int columns, int rows,
                Pixel* out, std::size_t outStride) const;
 
-  int width_, height_;
   Zoom zoom_;
   int scaledWidth_, scaledHeight_;
   AxisWeights columns_, rows_;  // when shrinking

@@ -1,19 +1,24 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Lumenor needs that are not there yet.
-#   deps.sh run    what building and starting the viewer needs
-#   deps.sh test   everything: tests, sanitizers, fuzzer, real-window tests, independent writers
+#   deps.sh run      what building and starting the viewer needs
+#   deps.sh package  that, and what making the Debian package needs
+#   deps.sh test     everything: tests, sanitizers, fuzzer, real-window tests, independent writers,
+#                    the package and its checks
 set -euo pipefail
 
-build=(build-essential cmake ninja-build qt6-base-dev libgl-dev)
-runtime=(libqt6widgets6 fonts-dejavu-core)
+build=(build-essential cmake ninja-build qt6-base-dev libgl-dev libpng-dev)
+runtime=(libqt6widgets6 libpng16-16 fonts-dejavu-core)
+packaging=(dpkg-dev file)
 testing=(googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
          xvfb xauth xdotool x11-utils imagemagick netpbm python3 python3-pyatspi at-spi2-core dbus
-         desktop-file-utils time xdg-utils libfile-mimeinfo-perl shared-mime-info)
+         desktop-file-utils time xdg-utils libfile-mimeinfo-perl shared-mime-info man-db
+         appstream lintian)
 
 case "${1:-test}" in
   run) wanted=("${build[@]}" "${runtime[@]}") ;;
-  test) wanted=("${build[@]}" "${runtime[@]}" "${testing[@]}") ;;
-  *) echo "usage: deps.sh run|test" >&2; exit 2 ;;
+  package) wanted=("${build[@]}" "${runtime[@]}" "${packaging[@]}") ;;
+  test) wanted=("${build[@]}" "${runtime[@]}" "${packaging[@]}" "${testing[@]}") ;;
+  *) echo "usage: deps.sh run|package|test" >&2; exit 2 ;;
 esac
 
 missing=()
