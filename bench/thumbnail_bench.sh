@@ -9,8 +9,7 @@ runs=${2:-9}
 data=$build/bench-data
 [ -f "$data/rgb-rle.rgb" ] || { echo "no $data: run bench/process_bench.sh $build first" >&2; exit 2; }
 if [ ! -f "$data/giant.rgb" ]; then
-  python3 -c "import sys; sys.path.insert(0, 'tests/thumbnailer'); from thumbnailer_test import write_giant; write_giant('$data/giant.rgb')" \
-    "$build" data/lumenor.thumbnailer
+  python3 -c "import sys; sys.path.insert(0, 'tests/support'); from sgi_files import write_giant; write_giant('$data/giant.rgb')"
 fi
 printf '%-18s %10s %10s\n' file median_s peak_MiB
 for name in grey-rle.bw ga-rle.bw rgb-verbatim.rgb rgb-rle.rgb rgba-rle.rgb giant.rgb; do

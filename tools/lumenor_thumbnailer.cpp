@@ -31,11 +31,12 @@ int Usage() {
   return 2;
 }
 
-int Fail(const std::string& input, std::string why) {
-  // A message box's text is one line here.
-  for (std::size_t at = 0; (at = why.find("\r\n", at)) != std::string::npos;)
-    why.replace(at, 2, " ");
-  std::fprintf(stderr, "lumenor-thumbnailer: %s: %s\n", input.c_str(), why.c_str());
+int Fail(const std::string& input, const std::string& why) {
+  // A message box's text is one line here: its line breaks become blanks.
+  std::string line;
+  for (const char c : why)
+    if (c != '\r') line += c == '\n' ? ' ' : c;
+  std::fprintf(stderr, "lumenor-thumbnailer: %s: %s\n", input.c_str(), line.c_str());
   return 1;
 }
 

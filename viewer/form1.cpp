@@ -186,13 +186,9 @@ void Form1::mnuAbout_Click() {
 // A drop is taken only when Open could be chosen: never during a load, and never queued.
 bool Form1::TakesDrops() const { return !loading_ && !ending_ && !dropPending_; }
 
-void Form1::dragEnterEvent(QDragEnterEvent* event) {
-  if (TakesDrops() && DraggedFile(event->mimeData()))
-    event->acceptProposedAction();
-  else
-    event->ignore();
-}
+void Form1::dragEnterEvent(QDragEnterEvent* event) { dragMoveEvent(event); }
 
+// Asked again at every move: a load may have started or ended since the drag came in.
 void Form1::dragMoveEvent(QDragMoveEvent* event) {
   if (TakesDrops() && DraggedFile(event->mimeData()))
     event->acceptProposedAction();
@@ -290,34 +286,17 @@ bool Form1::Picture1_KeyDown(const QKeyEvent& event) {
   const int page = static_cast<int>(ScaleHeight() * kPageShare);
   // Beyond any picture: Home and End go as far as the clamps let them.
   const int far = Picture1_->Width() + Picture1_->Height() + ScaleWidth() + ScaleHeight();
-  switch (event.key()) {
-    case Qt::Key_Left:
-      PanBy(step, 0);
+  const struct {
+    int key, dx, dy;
+  } steps[] = {{Qt::Key_Left, step, 0},  {Qt::Key_Right, -step, 0}, {Qt::Key_Up, 0, step},
+               {Qt::Key_Down, 0, -step}, {Qt::Key_PageUp, 0, page}, {Qt::Key_PageDown, 0, -page},
+               {Qt::Key_Home, far, far}, {Qt::Key_End, -far, -far}};
+  for (const auto& s : steps)
+    if (event.key() == s.key) {
+      PanBy(s.dx, s.dy);
       return true;
-    case Qt::Key_Right:
-      PanBy(-step, 0);
-      return true;
-    case Qt::Key_Up:
-      PanBy(0, step);
-      return true;
-    case Qt::Key_Down:
-      PanBy(0, -step);
-      return true;
-    case Qt::Key_PageUp:
-      PanBy(0, page);
-      return true;
-    case Qt::Key_PageDown:
-      PanBy(0, -page);
-      return true;
-    case Qt::Key_Home:
-      PanBy(far, far);
-      return true;
-    case Qt::Key_End:
-      PanBy(-far, -far);
-      return true;
-    default:
-      return false;
-  }
+    }
+  return false;
 }
 
 void Form1::Picture1_Wheel(const QWheelEvent& event) {

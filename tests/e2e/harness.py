@@ -177,6 +177,17 @@ def xdotool(*args):
     subprocess.run(["xdotool"] + [str(a) for a in args], check=True)
 
 
+def drag(x, y, step_x, step_y, steps):
+    """Presses the first button at screen (x, y), moves by (step_x, step_y) steps times, and
+    lets go."""
+    xdotool("mousemove", x, y)
+    xdotool("mousedown", 1)
+    for step in range(1, steps + 1):
+        xdotool("mousemove", x + step_x * step, y + step_y * step)
+        time.sleep(0.01)
+    xdotool("mouseup", 1)
+
+
 def screenshot(path=None):
     """The whole screen as (width, height, RGB bytes)."""
     data = subprocess.run([IMPORT, "-window", "root", "-depth", "8", "ppm:-"], check=True,

@@ -8,8 +8,9 @@ import time
 
 import pyatspi
 
-from harness import (App, check, enabled, enlarged, find, make_picture, press, region_difference,
-                     run, screenshot, wait_for, xdotool)
+from harness import (App, check, drag, enabled, enlarged, find, make_picture, press,
+                     region_difference, run, screenshot, wait_for, xdotool)
+from sgi_files import write_giant
 
 SCREENSHOT = os.environ.get("LUMENOR_SCREENSHOT")  # where to keep a picture of the window
 
@@ -97,12 +98,7 @@ def test_drag_in_small_steps_and_resize(session):
     ox, oy = app.client_origin()
 
     # Grab picture point (400, 300) and drag it in 60 small steps to client (100, 60).
-    xdotool("mousemove", ox + 400, oy + 300)
-    xdotool("mousedown", 1)
-    for step in range(1, 61):
-        xdotool("mousemove", ox + 400 - 5 * step, oy + 300 - 4 * step)
-        time.sleep(0.01)
-    xdotool("mouseup", 1)
+    drag(ox + 400, oy + 300, -5, -4, 60)
     time.sleep(0.3)
     shot = screenshot()
     difference = region_difference(shot, (ox, oy), picture, (300, 240), (449, 343))
@@ -146,12 +142,7 @@ def test_new_picture_is_pulled_into_view(session):
     # Drag the picture up and left as far as it goes, to (449 - 1000, 343 - 800): two strokes
     # from the bottom-right corner to the top-left one.
     for _ in range(2):
-        xdotool("mousemove", ox + 440, oy + 330)
-        xdotool("mousedown", 1)
-        for step in range(1, 44):
-            xdotool("mousemove", ox + 440 - 10 * step, oy + 330 - 7 * step)
-            time.sleep(0.01)
-        xdotool("mouseup", 1)
+        drag(ox + 440, oy + 330, -10, -7, 43)
     app.open_file(small)
     app.wait_until_loaded("Lumenor - small")
     time.sleep(0.3)
@@ -174,12 +165,7 @@ def test_screen_scales_are_pixel_exact(session):
             continue
         # A drag moves the picture with the pointer, screen pixel for screen pixel.
         ox, oy = origin
-        xdotool("mousemove", ox + 500, oy + 400)
-        xdotool("mousedown", 1)
-        for step in range(1, 31):
-            xdotool("mousemove", ox + 500 - 7 * step, oy + 400 - 5 * step)
-            time.sleep(0.01)
-        xdotool("mouseup", 1)
+        drag(ox + 500, oy + 400, -7, -5, 30)
         time.sleep(0.3)
         difference = region_difference(screenshot(), origin, picture, (210, 150), (600, 450))
         check(difference is None, "after a drag of (-210, -150) at scale 2: %s" % difference)
@@ -248,43 +234,10 @@ def test_zoom_about_the_pointer_and_keyboard_panning(session):
     check(difference is None, "Home: the top-left corner should be in the corner: %s" % difference)
 
     # A drag at 200 %: the grabbed point follows the pointer.
-    xdotool("mousemove", ox + 300, oy + 250)
-    xdotool("mousedown", 1)
-    for step in range(1, 21):
-        xdotool("mousemove", ox + 300 - 5 * step, oy + 250 - 3 * step)
-        time.sleep(0.01)
-    xdotool("mouseup", 1)
+    drag(ox + 300, oy + 250, -5, -3, 20)
     time.sleep(0.3)
     difference = region_difference(screenshot(), (ox, oy), enlarged(picture, 50, 30, 100, 80, 2), (0, 0), (200, 160))
     check(difference is None, "after a drag of (-100, -60) at 200 %%: %s" % difference)
-
-
-def write_giant(path, side=32767):
-    """A four-channel run-length file of side x side pixels in which every row of a channel
-    shares one stored row: about 1 MB on disk, a 4 GiB canvas."""
-    header = bytearray(512)
-    header[0:12] = b"\x01\xDA\x01\x01\x00\x03" + side.to_bytes(2, "big") * 2 + (4).to_bytes(2, "big")
-    header[24:29] = b"giant"
-
-    def row(value):
-        packets = bytearray()
-        left = side
-        while left:
-            packets += bytes([min(127, left), value])
-            left -= min(127, left)
-        return bytes(packets) + b"\0"
-
-    rows = [row(v) for v in (200, 100, 50, 128)]
-    offset = 512 + side * 4 * 8
-    with open(path, "wb") as out:
-        out.write(header)
-        for stored in rows:
-            out.write(offset.to_bytes(4, "big") * side)
-            offset += len(stored)
-        for stored in rows:
-            out.write(len(stored).to_bytes(4, "big") * side)
-        for stored in rows:
-            out.write(stored)
 
 
 def peak_memory_mib(pid):

@@ -10,6 +10,7 @@ import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from pnm import as_rgb, read_pnm  # noqa: E402
+from sgi_files import write_giant  # noqa: E402
 
 BUILD, ENTRY = sys.argv[1], sys.argv[2]
 CONVERT = "/usr/bin/convert"
@@ -129,31 +130,6 @@ def main():
         print("FAIL", failure)
     print("%d failed" % len(failures))
     return 1 if failures else 0
-
-
-def write_giant(path, side=32767):
-    """A four-channel run-length file in which every row of a channel shares one stored row."""
-    header = bytearray(512)
-    header[0:12] = b"\x01\xDA\x01\x01\x00\x03" + side.to_bytes(2, "big") * 2 + (4).to_bytes(2, "big")
-
-    def row(value):
-        packets, left = bytearray(), side
-        while left:
-            packets += bytes([min(127, left), value])
-            left -= min(127, left)
-        return bytes(packets) + b"\0"
-
-    rows = [row(v) for v in (200, 100, 50, 128)]
-    offset = 512 + side * 4 * 8
-    with open(path, "wb") as out:
-        out.write(header)
-        for stored in rows:
-            out.write(offset.to_bytes(4, "big") * side)
-            offset += len(stored)
-        for stored in rows:
-            out.write(len(stored).to_bytes(4, "big") * side)
-        for stored in rows:
-            out.write(stored)
 
 
 if __name__ == "__main__":
