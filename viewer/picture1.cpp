@@ -100,6 +100,7 @@ bool Picture1::SetSize(int width, int height) {
   stale_ = {};
   view_.SetPictureSize(width, height);
   scaler_.reset();
+  asideScaler_.reset();
   ForgetScaled();
   update();
   return true;
@@ -119,8 +120,7 @@ void Picture1::Refresh() {
 
 void Picture1::CatchUpScaled() {
   scaling_.Wait();
-  QRect changed = scaledAside_;
-  scaledAside_ = QRect();
+  QRect changed = TakeScaledAside();
   if (!stale_.Empty() && scaler_ && !scaledRect_.isEmpty()) {
     const int first = scaler_->FirstScaledRow(stale_.top);
     const int last = scaler_->LastScaledRow(stale_.bottom);
@@ -141,14 +141,33 @@ void Picture1::RefreshRows(int top, int bottom) {
     if (!rows.isEmpty()) repaint(ToLogical(rows));
     return;
   }
-  scaling_.Wait();
-  if (!scaler_ || scaledRect_.isEmpty()) return update();  // the next repaint scales it all
-  // What the scaling thread made since the last progress point is shown now.
   const QRect done =
-      scaledAside_.translated(Left(), Top()) & QRect(0, 0, ScaleWidth(), ScaleHeight());
-  scaledAside_ = QRect();
+      TakeScaledAside().translated(Left(), Top()) & QRect(0, 0, ScaleWidth(), ScaleHeight());
+  if (!scaler_ || scaledRect_.isEmpty()) return update();  // the next repaint scales it all
   if (!done.isEmpty()) repaint(ToLogical(done));
   ScaleLoadedRowsAside(top);
+}
+
+QRect Picture1::TakeScaledAside() {
+  std::vector<ScaledAside> finished;
+  {
+    std::lock_guard lock(asideMutex_);
+    finished.swap(scaledAside_);
+  }
+  QRect changed;
+  for (const ScaledAside& aside : finished) {
+    const QRect place = aside.rows & scaledRect_;
+    if (aside.generation != generation_ || place.isEmpty()) continue;
+    for (int y = place.top(); y <= place.bottom(); ++y)
+      std::memcpy(
+          scaled_.scanLine(y - scaledRect_.y()) +
+              static_cast<std::size_t>(place.x() - scaledRect_.x()) * sizeof(lumenor::Pixel),
+          aside.pixels.data() + static_cast<std::size_t>(y - aside.rows.y()) * aside.rows.width() +
+              (place.x() - aside.rows.x()),
+          static_cast<std::size_t>(place.width()) * sizeof(lumenor::Pixel));
+    changed |= place;
+  }
+  return changed;
 }
 
 void Picture1::ScaleLoadedRowsAside(int top) {
@@ -164,8 +183,21 @@ void Picture1::ScaleLoadedRowsAside(int top) {
   const QRect rows =
       QRect(scaledRect_.x(), first, scaledRect_.width(), last - first + 1) & scaledRect_;
   if (rows.isEmpty()) return;
-  scaledAside_ = rows;
-  scaling_.Run([job = Job(), rows] { ScaleRows(job, rows); });
+  if (!asideScaler_)
+    asideScaler_ = std::make_shared<lumenor::PictureScaler>(image_.width(), image_.height(),
+                                                            scaler_->GetZoom());
+  ScaleJob job = Job();
+  job.scaler = asideScaler_.get();
+  job.scaledStride = static_cast<std::size_t>(rows.width());
+  job.origin = rows.topLeft();
+  std::vector<lumenor::Pixel> pixels(static_cast<std::size_t>(rows.width()) * rows.height());
+  scaling_.Run([this, job, rows, generation = generation_, pixels = std::move(pixels),
+                scaler = asideScaler_]() mutable {
+    job.scaled = pixels.data();
+    ScaleRows(job, rows);
+    std::lock_guard lock(asideMutex_);
+    scaledAside_.push_back({generation, rows, std::move(pixels)});
+  });
 }
 
 void Picture1::SetPixel(int x, int y, lumenor::Colour colour) {
@@ -251,9 +283,9 @@ void Picture1::ScaleRows(const ScaleJob& job, const QRect& rect) {
 }
 
 void Picture1::UpdateScaled(const QRect& rect) {
-  scaling_.Wait();
   if (!scaler_ || !(scaler_->GetZoom() == view_.GetZoom())) {
     scaler_.emplace(image_.width(), image_.height(), view_.GetZoom());
+    asideScaler_.reset();
     ForgetScaled();
   }
   if (!scaledRect_.isEmpty() && scaledRect_.contains(rect)) return;

@@ -4,7 +4,10 @@
 #include <QWidget>
 #include <algorithm>
 #include <climits>
+#include <memory>
+#include <mutex>
 #include <optional>
+#include <vector>
 
 #include "canvas.h"
 #include "scale.h"
@@ -109,13 +112,18 @@ class Picture1 : public QWidget {
   static void ScaleRows(const ScaleJob& job, const QRect& rect);
   // Scales rect of the scaled picture now, the lower half of a large one on the scaling thread.
   void ScaleInto(const QRect& rect);
-  void ForgetScaled() { scaledRect_ = QRect(); }
+  void ForgetScaled() {
+    scaledRect_ = QRect();
+    ++generation_;
+  }
   // Rescales what the picture rows written since the last time change of the scaled picture.
   void CatchUpScaled();
   // At a load's progress point: scaled rows made only of rows top and below, which the load has
-  // done with, are scaled on the scaling thread while it goes on above them, and shown at the
-  // next progress point.
+  // done with, are scaled on the scaling thread while it goes on above them, into rows of their
+  // own, and put in place and shown at a later progress point.
   void ScaleLoadedRowsAside(int top);
+  // Puts in place what the scaling thread has finished; returns where, in canvas coordinates.
+  QRect TakeScaledAside();
 
   QImage image_;
   ViewGeometry view_;
@@ -125,6 +133,15 @@ class Picture1 : public QWidget {
   // Rows written through Scanline since the image was all background (the rest still is, and
   // is scaled by filling), and since the scaled picture was last brought up to date.
   Rows written_, stale_;
-  QRect scaledAside_;      // scaled on the scaling thread, not yet shown; in canvas coordinates
-  ScalingThread scaling_;  // last: it stops before anything it works on goes
+  // What the scaling thread made: rows of the scaled picture as it was when they were asked for.
+  struct ScaledAside {
+    int generation;
+    QRect rows;  // in canvas coordinates
+    std::vector<lumenor::Pixel> pixels;
+  };
+  int generation_ = 0;  // counts the scaled pictures: a new zoom, picture or clear starts one
+  std::shared_ptr<lumenor::PictureScaler> asideScaler_;  // the scaling thread's own
+  std::mutex asideMutex_;
+  std::vector<ScaledAside> scaledAside_;  // finished, not yet in place
+  ScalingThread scaling_;                 // last: it stops before anything it works on goes
 };

@@ -12,29 +12,30 @@ ScalingThread::~ScalingThread() {
 }
 
 void ScalingThread::Run(std::function<void()> job) {
-  std::unique_lock lock(mutex_);
-  changed_.wait(lock, [this] { return !busy_; });
-  job_ = std::move(job);
-  busy_ = true;
-  lock.unlock();
+  {
+    std::lock_guard lock(mutex_);
+    jobs_.push_back(std::move(job));
+  }
   changed_.notify_all();
 }
 
 void ScalingThread::Wait() {
   std::unique_lock lock(mutex_);
-  changed_.wait(lock, [this] { return !busy_; });
+  changed_.wait(lock, [this] { return jobs_.empty() && !busy_; });
 }
 
 void ScalingThread::Work() {
   std::unique_lock lock(mutex_);
   for (;;) {
-    changed_.wait(lock, [this] { return stopping_ || busy_; });
+    changed_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
     if (stopping_) return;
+    std::function<void()> job = std::move(jobs_.front());
+    jobs_.pop_front();
+    busy_ = true;
     lock.unlock();
-    job_();
+    job();
     lock.lock();
-    job_ = nullptr;
     busy_ = false;
-    changed_.notify_all();
+    if (jobs_.empty()) changed_.notify_all();
   }
 }

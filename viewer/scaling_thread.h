@@ -1,13 +1,14 @@
 #pragma once
 
 #include <condition_variable>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <thread>
 
 // A second thread for the window's one long chore: scaling rows of a picture that is still
-// loading, while the decoder goes on with the rows above them. One job at a time: Run waits for
-// the job before. Whoever touches what a job reads or writes calls Wait first.
+// loading while the decoder goes on with the rows above them. Jobs run one after another in the
+// order they came; queuing one never waits. Whoever changes what a job reads calls Wait first.
 class ScalingThread {
  public:
   ScalingThread();
@@ -16,6 +17,7 @@ class ScalingThread {
   ScalingThread& operator=(const ScalingThread&) = delete;
 
   void Run(std::function<void()> job);
+  // Until every job queued has run.
   void Wait();
 
  private:
@@ -23,7 +25,7 @@ class ScalingThread {
 
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::function<void()> job_;
+  std::deque<std::function<void()>> jobs_;
   bool busy_ = false;
   bool stopping_ = false;
   std::thread thread_;  // last: it starts when everything above is ready
