@@ -9,6 +9,7 @@
 #include <QWheelEvent>
 #include <cmath>
 
+#include "area_average.h"
 #include "decode_helpers.h"
 #include "fake_dialogs.h"
 #include "form1.h"
@@ -61,7 +62,7 @@ TEST(ViewGeometry, ZoomKeepsThePointUnderTheAnchorWithinTheClamps) {
       {{-551, -457}, {1, 4}, {0, 0}, {0, 0}},           // smaller than the window
       {{0, 0}, {32, 1}, {448, 342}, {-13888, -10602}},
       {{-551, -457}, {3, 1}, {448, 342}, {-2549, -2055}},  // the far corner stays under it
-      {{0, 0}, {1, 2}, {448, 342}, {0, 0}},  // no gap opens on the left or top
+      {{0, 0}, {1, 2}, {448, 342}, {0, 0}},                // no gap opens on the left or top
   };
   for (const auto& c : cases) {
     ViewGeometry view;
@@ -90,7 +91,7 @@ class ViewTest : public testing::Test {
   QImage Screen() { return Canvas().grab().toImage().convertToFormat(QImage::Format_RGB32); }
   // Empty when the screen shows the picture, at the view's zoom and place.
   std::string ScreenShows(const sgi::Planes& planes) {
-    const auto want = testing_support::Expected(planes, lumenor::kWorkspaceGrey);
+    const auto picture = testing_support::Expected(planes, lumenor::kWorkspaceGrey);
     const Zoom zoom = form_.CurrentZoom();
     const QImage screen = Screen();
     const QRect shown = QRect(0, 0, form_.ScaleWidth(), form_.ScaleHeight()) &
@@ -98,23 +99,14 @@ class ViewTest : public testing::Test {
     for (int y = shown.top(); y <= shown.bottom(); ++y)
       for (int x = shown.left(); x <= shown.right(); ++x) {
         // The picture's pixels, averaged over what the screen pixel covers.
-        const double x0 = zoom.Unscale(x - Canvas().Left()),
-                     x1 = zoom.Unscale(x + 1 - Canvas().Left());
-        const double y0 = zoom.Unscale(y - Canvas().Top()),
-                     y1 = zoom.Unscale(y + 1 - Canvas().Top());
-        double sums[3] = {}, total = 0;
-        for (int py = int(y0); py < std::min(y1, double(planes.height)); ++py)
-          for (int px = int(x0); px < std::min(x1, double(planes.width)); ++px) {
-            const double weight = (std::min(px + 1.0, x1) - std::max(double(px), x0)) *
-                                  (std::min(py + 1.0, y1) - std::max(double(py), y0));
-            const lumenor::Pixel p = want[std::size_t(py) * planes.width + px];
-            for (int c = 0; c < 3; ++c) sums[c] += weight * (p >> (8 * c) & 0xFF);
-            total += weight;
-          }
+        const auto want = testing_support::AreaAverage(
+            picture, planes.width, planes.height, zoom.Unscale(x - Canvas().Left()),
+            zoom.Unscale(y - Canvas().Top()), zoom.Unscale(x + 1 - Canvas().Left()),
+            zoom.Unscale(y + 1 - Canvas().Top()));
         const QRgb have = screen.pixel(x, y);
         const int haveChannels[3] = {qBlue(have), qGreen(have), qRed(have)};
         for (int c = 0; c < 3; ++c)
-          if (std::abs(haveChannels[c] - sums[c] / total) > 1.0)
+          if (std::abs(haveChannels[c] - want[c]) > 1.0)
             return "at screen (" + std::to_string(x) + ", " + std::to_string(y) + ") have " +
                    QString::number(have & 0xFFFFFF, 16).toStdString();
       }

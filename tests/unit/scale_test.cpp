@@ -8,6 +8,8 @@
 #include <random>
 #include <vector>
 
+#include "area_average.h"
+
 namespace {
 
 using lumenor::Pixel;
@@ -25,31 +27,23 @@ Picture RandomPicture(int width, int height) {
   return p;
 }
 
-// Scaled pixel (x, y): each picture pixel weighted by how much of it the scaled pixel covers;
-// enlarged, the picture pixel it lies in.
+// Scaled pixel (x, y): the picture averaged over what it covers; enlarged, the picture pixel it
+// lies in.
 Pixel Reference(const Picture& p, lumenor::Zoom zoom, int x, int y) {
   const double span = double(zoom.den) / zoom.num;
   if (span <= 1) return p.at(int(x * span), int(y * span));
-  double sums[3] = {0, 0, 0}, total = 0;
-  const double left = x * span, right = std::min((x + 1) * span, double(p.width));
-  const double top = y * span, bottom = std::min((y + 1) * span, double(p.height));
-  for (int py = int(top); py < bottom; ++py)
-    for (int px = int(left); px < right; ++px) {
-      const double weight = (std::min(px + 1.0, right) - std::max(double(px), left)) *
-                            (std::min(py + 1.0, bottom) - std::max(double(py), top));
-      for (int c = 0; c < 3; ++c) sums[c] += weight * (p.at(px, py) >> (8 * c) & 0xFF);
-      total += weight;
-    }
-  const auto channel = [&](int c) { return unsigned(std::lround(sums[c] / total)); };
+  const auto average = testing_support::AreaAverage(p.pixels, p.width, p.height, x * span, y * span,
+                                                    (x + 1) * span, (y + 1) * span);
+  const auto channel = [&](int c) { return unsigned(std::lround(average[c])); };
   return 0xFF000000u | channel(2) << 16 | channel(1) << 8 | channel(0);
 }
 
 TEST(PictureScaler, MatchesTheAreaAverageAndEnlargesIntoSquares) {
   const Picture picture = RandomPicture(97, 61);
-  for (const lumenor::Zoom zoom : {lumenor::Zoom{1, 2}, lumenor::Zoom{1, 3}, lumenor::Zoom{2, 3},
-                                   lumenor::Zoom{75, 256}, lumenor::Zoom{449, 1000},
-                                   lumenor::Zoom{1, 32}, lumenor::Zoom{1, 300},
-                                   lumenor::Zoom{2, 1}, lumenor::Zoom{3, 1}}) {
+  for (const lumenor::Zoom zoom :
+       {lumenor::Zoom{1, 2}, lumenor::Zoom{1, 3}, lumenor::Zoom{2, 3}, lumenor::Zoom{75, 256},
+        lumenor::Zoom{449, 1000}, lumenor::Zoom{1, 32}, lumenor::Zoom{1, 300}, lumenor::Zoom{2, 1},
+        lumenor::Zoom{3, 1}}) {
     lumenor::PictureScaler scaler(picture.width, picture.height, zoom);
     const int width = scaler.ScaledWidth(), height = scaler.ScaledHeight();
     ASSERT_EQ(width, int(std::ceil(picture.width * zoom.Factor() - 1e-9)));
@@ -78,8 +72,8 @@ TEST(PictureScaler, MatchesTheAreaAverageAndEnlargesIntoSquares) {
 }
 
 TEST(PictureScaler, RowsMapBothWays) {
-  for (const lumenor::Zoom zoom : {lumenor::Zoom{75, 256}, lumenor::Zoom{1, 32},
-                                   lumenor::Zoom{3, 1}}) {
+  for (const lumenor::Zoom zoom :
+       {lumenor::Zoom{75, 256}, lumenor::Zoom{1, 32}, lumenor::Zoom{3, 1}}) {
     const lumenor::PictureScaler scaler(100, 1000, zoom);
     for (int o = 0; o < scaler.ScaledHeight(); ++o)
       for (int row = scaler.FirstPictureRow(o); row <= scaler.LastPictureRow(o); ++row) {
