@@ -102,9 +102,9 @@ class Picture1 : public QWidget {
     lumenor::PictureScaler* scaler;
     const lumenor::Pixel* picture;
     std::size_t stride;
-    lumenor::Pixel* scaled;  // where scaledRect's top-left pixel is
+    lumenor::Pixel* scaled;  // where the scaled pixel at origin goes
     std::size_t scaledStride;
-    QPoint origin;  // scaledRect's top-left corner
+    QPoint origin;  // in canvas coordinates
     Rows written;
     lumenor::Pixel background;
   };
@@ -116,7 +116,8 @@ class Picture1 : public QWidget {
     scaledRect_ = QRect();
     ++generation_;
   }
-  // Rescales what the picture rows written since the last time change of the scaled picture.
+  // Brings the scaled picture up to date with the rows written since it last was: puts in place
+  // what the scaling thread made and scales the rest here.
   void CatchUpScaled();
   // At a load's progress point: scaled rows made only of rows top and below, which the load has
   // done with, are scaled on the scaling thread while it goes on above them, into rows of their
