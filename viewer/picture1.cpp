@@ -183,11 +183,8 @@ void Picture1::ScaleLoadedRowsAside(int top) {
   const QRect rows =
       QRect(scaledRect_.x(), first, scaledRect_.width(), last - first + 1) & scaledRect_;
   if (rows.isEmpty()) return;
-  if (!asideScaler_)
-    asideScaler_ = std::make_shared<lumenor::PictureScaler>(image_.width(), image_.height(),
-                                                            scaler_->GetZoom());
   ScaleJob job = Job();
-  job.scaler = asideScaler_.get();
+  job.scaler = &AsideScaler();
   job.scaledStride = static_cast<std::size_t>(rows.width());
   job.origin = rows.topLeft();
   std::vector<lumenor::Pixel> pixels(static_cast<std::size_t>(rows.width()) * rows.height());
@@ -243,16 +240,22 @@ Picture1::ScaleJob Picture1::Job() {
           BackColor().rgb()};
 }
 
+lumenor::PictureScaler& Picture1::AsideScaler() {
+  if (!asideScaler_)
+    asideScaler_ = std::make_shared<lumenor::PictureScaler>(image_.width(), image_.height(),
+                                                            scaler_->GetZoom());
+  return *asideScaler_;
+}
+
 void Picture1::ScaleInto(const QRect& rect) {
   constexpr int kWorthSharing = 64;  // rows
   if (rect.height() < kWorthSharing) return ScaleRows(Job(), rect);
   scaling_.Wait();
   const QRect upper = rect.adjusted(0, 0, 0, -rect.height() / 2);
   const QRect lower = rect.adjusted(0, upper.height(), 0, 0);
-  // Two scalers: each keeps its own sums.
-  lumenor::PictureScaler other(image_.width(), image_.height(), scaler_->GetZoom());
+  // Two scalers, each with its own sums: the scaling thread uses its own, idle by now.
   ScaleJob otherJob = Job();
-  otherJob.scaler = &other;
+  otherJob.scaler = &AsideScaler();
   scaling_.Run([&otherJob, lower] { ScaleRows(otherJob, lower); });
   ScaleRows(Job(), upper);
   scaling_.Wait();

@@ -123,6 +123,8 @@ class Picture1 : public QWidget {
   // done with, are scaled on the scaling thread while it goes on above them, into rows of their
   // own, and put in place and shown at a later progress point.
   void ScaleLoadedRowsAside(int top);
+  // The scaling thread's scaler for the view's zoom (its sums are its own).
+  lumenor::PictureScaler& AsideScaler();
   // Puts in place what the scaling thread has finished; returns where, in canvas coordinates.
   QRect TakeScaledAside();
 
