@@ -38,7 +38,6 @@ int main(int argc, char* argv[]) {
   Form1 form(dialogs);
   form.show();
   if (command.file)  // once the window is up, as if the name had been chosen in the dialog
-    QMetaObject::invokeMethod(
-        &form, [&form, file = *command.file] { form.OpenFile(file); }, Qt::QueuedConnection);
+    form.OpenFileSoon(*command.file);
   return QApplication::exec();
 }

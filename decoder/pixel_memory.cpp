@@ -2,6 +2,7 @@
 
 #include <sys/mman.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
@@ -15,15 +16,32 @@ constexpr std::size_t kHugePagesFrom = 4 * 1024 * 1024;  // bytes
 
 std::size_t RoundUp(std::size_t bytes) { return (bytes + kHugePage - 1) / kHugePage * kHugePage; }
 
+std::atomic<std::size_t> bytesInUse{0};
+std::atomic<std::size_t> peakBytes{0};
+
+void Allocated(std::size_t count) {
+  const std::size_t now = bytesInUse += count * sizeof(Pixel);
+  std::size_t peak = peakBytes.load();
+  while (now > peak && !peakBytes.compare_exchange_weak(peak, now)) {
+  }
+}
+
 }  // namespace
 
 bool UsesHugePages(std::size_t count) { return count >= kHugePagesFrom / sizeof(Pixel); }
 
+std::size_t PixelBytesInUse() { return bytesInUse.load(); }
+std::size_t PeakPixelBytes() { return peakBytes.load(); }
+void ResetPeakPixelBytes() { peakBytes = bytesInUse.load(); }
+
 Pixel* AllocatePixels(std::size_t count) {
   if (count > (std::numeric_limits<std::size_t>::max() - 2 * kHugePage) / sizeof(Pixel))
     return nullptr;
-  if (!UsesHugePages(count))
-    return static_cast<Pixel*>(std::malloc(count == 0 ? 1 : count * sizeof(Pixel)));
+  if (!UsesHugePages(count)) {
+    auto* pixels = static_cast<Pixel*>(std::malloc(count == 0 ? 1 : count * sizeof(Pixel)));
+    if (pixels != nullptr) Allocated(count);
+    return pixels;
+  }
 
   // Map one huge page more than needed, then give back what lies outside the aligned stretch.
   const std::size_t bytes = RoundUp(count * sizeof(Pixel));
@@ -38,11 +56,13 @@ Pixel* AllocatePixels(std::size_t count) {
     ::munmap(reinterpret_cast<void*>(tail), first + bytes + kHugePage - tail);
   // Only a wish: without transparent huge pages this fails and nothing changes.
   ::madvise(reinterpret_cast<void*>(aligned), bytes, MADV_HUGEPAGE);
+  Allocated(count);
   return reinterpret_cast<Pixel*>(aligned);
 }
 
 void FreePixels(Pixel* pixels, std::size_t count) {
   if (pixels == nullptr) return;
+  bytesInUse -= count * sizeof(Pixel);
   if (!UsesHugePages(count)) return std::free(pixels);
   ::munmap(pixels, RoundUp(count * sizeof(Pixel)));
 }

@@ -21,6 +21,12 @@ void FreePixels(Pixel* pixels, std::size_t count);
 // Whether an image of count pixels is placed for huge pages.
 bool UsesHugePages(std::size_t count);
 
+// Bytes of pixels allocated and not yet freed, now and at most since the last reset: what a
+// program's backing images cost, for tests and benchmarks.
+std::size_t PixelBytesInUse();
+std::size_t PeakPixelBytes();
+void ResetPeakPixelBytes();
+
 // Owns count pixels from AllocatePixels.
 class PixelBuffer {
  public:

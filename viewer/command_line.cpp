@@ -5,12 +5,33 @@
 #include <QRegularExpression>
 #include <QStringList>
 #include <cstring>
+#include <vector>
 
 namespace {
 
 constexpr int kUsageError = 2;
 
 bool IsOption(const char* argument) { return argument[0] == '-' && argument[1] != '\0'; }
+
+// The arguments that are not options, as the system gave their bytes: everything after "--", and
+// before it every argument that is not an option nor the value of one that takes a value.
+std::vector<QByteArray> PositionalBytes(int argc, const char* const* argv,
+                                        const QStringList& optionsWithValues) {
+  std::vector<QByteArray> positional;
+  bool optionsEnded = false;
+  for (int i = 1; i < argc; ++i) {
+    const char* argument = argv[i];
+    if (optionsEnded || !IsOption(argument)) {
+      positional.emplace_back(argument);
+    } else if (std::strcmp(argument, "--") == 0) {
+      optionsEnded = true;
+    } else {
+      const QString name = QString::fromLocal8Bit(argument).remove(QRegularExpression("^--?"));
+      if (optionsWithValues.contains(name)) ++i;  // "--fps 24": the value is not a FILE
+    }
+  }
+  return positional;
+}
 
 }  // namespace
 
@@ -20,7 +41,7 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, const QString& v
       "Lumenor shows SGI image files (.rgb, .bw): grey, RGB and RGBA, uncompressed or run-length\n"
       "encoded. Without FILE it starts with an empty window; choose File > Open or drop a file\n"
       "on the window. Lumenor opens one picture at a time: two or more FILEs are a usage error."));
-  const QCommandLineOption help = parser.addHelpOption();
+  const QCommandLineOption help = parser.addHelpOption();  // also --help-all
   const QCommandLineOption showVersion = parser.addVersionOption();
   parser.addPositionalArgument(QStringLiteral("FILE"),
                                QStringLiteral("The picture to open at start."),
@@ -38,7 +59,7 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, const QString& v
     return result;
   };
   if (!parser.parse(arguments)) return usageError(parser.errorText());
-  if (parser.isSet(help)) {
+  if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
     result.action = CommandLine::Action::Exit;
     // Before the application exists Qt knows no program name; the installed name is the one to
     // show either way.
@@ -54,15 +75,8 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, const QString& v
   const qsizetype count = parser.positionalArguments().size();
   if (count > 1) return usageError(QStringLiteral("one FILE at most, %1 were given").arg(count));
   if (count == 1) {
-    // The positional argument's own bytes: the last argument that is not an option, or the one
-    // after "--".
-    for (int i = 1; i < argc; ++i) {
-      if (std::strcmp(argv[i], "--") == 0) {
-        result.file = QByteArray(argv[i + 1]);
-        break;
-      }
-      if (!IsOption(argv[i])) result.file = QByteArray(argv[i]);
-    }
+    const std::vector<QByteArray> positional = PositionalBytes(argc, argv, {});
+    if (positional.size() == 1) result.file = positional.front();
   }
   return result;
 }

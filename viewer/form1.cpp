@@ -48,7 +48,10 @@ int RoundToInt16(double value) {
 std::optional<QByteArray> DraggedFile(const QMimeData* data) {
   if (data == nullptr || !data->hasUrls() || data->urls().size() != 1) return std::nullopt;
   const QUrl url = data->urls().constFirst();
-  if (!url.isLocalFile()) return std::nullopt;
+  // isLocalFile() ignores the host: file://otherhost/path names a file on another machine.
+  if (!url.isLocalFile() || !(url.host().isEmpty() || url.host().compare(QLatin1String("localhost"),
+                                                                         Qt::CaseInsensitive) == 0))
+    return std::nullopt;
   // QUrl leaves the bytes of a name that is not UTF-8 percent-encoded: decode them here, so
   // that such a name reaches the file system as it is spelled there.
   QByteArray name = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
@@ -124,7 +127,7 @@ int Form1::ScaleHeight() const { return Picture1_->ScaleHeight(); }
 lumenor::Zoom Form1::CurrentZoom() const { return Picture1_->View().GetZoom(); }
 
 void Form1::mnuOpen_Click() {
-  if (loading_ || ending_) return;  // loads never nest
+  if (!CanOpen()) return;  // loads never nest
   const auto chosen = dialogs_.ShowOpen(this, kOpenTitle, kOpenFilter, CommonDialog1FileName_);
   if (!chosen) return;  // cancelled: canvas, title and Open untouched
   OpenFile(QFile::encodeName(*chosen));
@@ -183,14 +186,27 @@ void Form1::mnuAbout_Click() {
   dialogs_.MsgBox(this, QStringLiteral("About..."), AboutText(), Dialogs::Icon::Information);
 }
 
-// A drop is taken only when Open could be chosen: never during a load, and never queued.
-bool Form1::TakesDrops() const { return !loading_ && !ending_ && !dropPending_; }
+// Open can be chosen, and a drop taken, only when no load runs or waits to run.
+bool Form1::CanOpen() const { return !loading_ && !ending_ && !openQueued_; }
+
+void Form1::OpenFileSoon(const QByteArray& fileName) {
+  if (!CanOpen()) return;
+  openQueued_ = true;
+  mnuOpen_->setEnabled(false);
+  QMetaObject::invokeMethod(
+      this,
+      [this, fileName] {
+        openQueued_ = false;
+        OpenFile(fileName);
+      },
+      Qt::QueuedConnection);
+}
 
 void Form1::dragEnterEvent(QDragEnterEvent* event) { dragMoveEvent(event); }
 
 // Asked again at every move: a load may have started or ended since the drag came in.
 void Form1::dragMoveEvent(QDragMoveEvent* event) {
-  if (TakesDrops() && DraggedFile(event->mimeData()))
+  if (CanOpen() && DraggedFile(event->mimeData()))
     event->acceptProposedAction();
   else
     event->ignore();
@@ -198,18 +214,11 @@ void Form1::dragMoveEvent(QDragMoveEvent* event) {
 
 void Form1::dropEvent(QDropEvent* event) {
   const auto file = DraggedFile(event->mimeData());
-  if (!TakesDrops() || !file) return event->ignore();
+  if (!CanOpen() || !file) return event->ignore();
   event->acceptProposedAction();
   // The load runs once the drop has been answered, so that the program the file came from is
   // not kept waiting for it.
-  dropPending_ = true;
-  QMetaObject::invokeMethod(
-      this,
-      [this, name = *file] {
-        dropPending_ = false;
-        OpenFile(name);
-      },
-      Qt::QueuedConnection);
+  OpenFileSoon(*file);
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
@@ -305,10 +314,9 @@ void Form1::Picture1_Wheel(const QWheelEvent& event) {
     wheelZoomAngle_ += event.angleDelta().y();
     const QPointF at = Picture1_->ToDevice(event.position());
     for (; wheelZoomAngle_ >= kWheelNotch; wheelZoomAngle_ -= kWheelNotch)
-      ZoomAbout(ViewGeometry::NextZoomIn(CurrentZoom()), at);
+      StepZoom(ViewGeometry::NextZoomIn(CurrentZoom()), at);
     for (; wheelZoomAngle_ <= -kWheelNotch; wheelZoomAngle_ += kWheelNotch)
-      ZoomAbout(ViewGeometry::NextZoomOut(CurrentZoom()), at);
-    if (mnuFit_->isChecked()) mnuFit_->setChecked(false);
+      StepZoom(ViewGeometry::NextZoomOut(CurrentZoom()), at);
     return;
   }
   // Pan: turning the wheel away from you shows what is above, as in any scrolled view.
@@ -325,23 +333,25 @@ void Form1::ZoomAbout(lumenor::Zoom zoom, QPointF devicePoint) {
   Picture1_->ViewChanged();
 }
 
-void Form1::ZoomAboutCentre(lumenor::Zoom zoom) {
-  ZoomAbout(zoom, QPointF(ScaleWidth() / 2.0, ScaleHeight() / 2.0));
+// A step of Zoom In or Zoom Out, by the menu or the wheel: it leaves Fit to Window, unless there is
+// no step to take (past either end of the ladder), when nothing changes at all.
+void Form1::StepZoom(lumenor::Zoom zoom, QPointF devicePoint) {
+  if (zoom == CurrentZoom()) return;
+  mnuFit_->setChecked(false);
+  ZoomAbout(zoom, devicePoint);
 }
 
-void Form1::mnuZoomIn_Click() {
-  mnuFit_->setChecked(false);
-  ZoomAboutCentre(ViewGeometry::NextZoomIn(CurrentZoom()));
-}
+QPointF Form1::ClientCentre() const { return {ScaleWidth() / 2.0, ScaleHeight() / 2.0}; }
+
+void Form1::mnuZoomIn_Click() { StepZoom(ViewGeometry::NextZoomIn(CurrentZoom()), ClientCentre()); }
 
 void Form1::mnuZoomOut_Click() {
-  mnuFit_->setChecked(false);
-  ZoomAboutCentre(ViewGeometry::NextZoomOut(CurrentZoom()));
+  StepZoom(ViewGeometry::NextZoomOut(CurrentZoom()), ClientCentre());
 }
 
 void Form1::mnuActualSize_Click() {
   mnuFit_->setChecked(false);
-  ZoomAboutCentre(ViewGeometry::kActualSize);
+  ZoomAbout(ViewGeometry::kActualSize, ClientCentre());
 }
 
 // Fit to Window is a mode: while it is checked, a resize or a new picture fits again. Unchecked,

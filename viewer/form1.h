@@ -29,6 +29,11 @@ class Form1 : public QMainWindow {
   // Steps of the Open command after a name is chosen: every way of opening a picture (the
   // dialog, the command line, a drop) ends here. fileName is in the system's own encoding.
   void OpenFile(const QByteArray& fileName);
+  // The same, once the event loop runs again (the command line, a drop). Until then Open and drops
+  // are refused, so nothing can come in between.
+  void OpenFileSoon(const QByteArray& fileName);
+  // Whether Open can be chosen: no load runs or waits to run, and the program is not ending.
+  bool CanOpen() const;
   void mnuExit_Click();
   void mnuAbout_Click();
   void mnuZoomIn_Click();
@@ -61,14 +66,14 @@ class Form1 : public QMainWindow {
   void Form_Resize();
   void PullCanvasBack();
   void CanvasSized();
-  bool TakesDrops() const;
   void Picture1_MouseDown(double x, double y);
   void Picture1_MouseMove(double x, double y);
   void Picture1_MouseUp();
   bool Picture1_KeyDown(const QKeyEvent& event);
   void Picture1_Wheel(const QWheelEvent& event);
   void ZoomAbout(lumenor::Zoom zoom, QPointF devicePoint);
-  void ZoomAboutCentre(lumenor::Zoom zoom);
+  void StepZoom(lumenor::Zoom zoom, QPointF devicePoint);
+  QPointF ClientCentre() const;
   void FitToWindow();
   void PanBy(double dx, int dy);
   void CreateMenus();
@@ -100,5 +105,5 @@ class Form1 : public QMainWindow {
 
   bool loading_ = false;
   bool ending_ = false;
-  bool dropPending_ = false;  // a dropped file waits to be opened
+  bool openQueued_ = false;  // a file from the command line or a drop waits to be opened
 };

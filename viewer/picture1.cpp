@@ -82,12 +82,39 @@ void Picture1::resizeEvent(QResizeEvent* event) {
   emit resized();
 }
 
+bool Picture1::event(QEvent* event) {
+  // A window moved to a screen of another scale keeps its size in logical pixels: in device
+  // pixels, the client area has changed size all the same.
+  if (event->type() == QEvent::ScreenChangeInternal) FollowScreen();
+  return QWidget::event(event);
+}
+
+void Picture1::FollowScreen() {
+  const qreal ratio = devicePixelRatioF();
+  const QSize device(qRound(width() * ratio), qRound(height() * ratio));
+  if (device == QSize(ScaleWidth(), ScaleHeight())) return;
+  view_.SetClientSize(device.width(), device.height());
+  update();
+  emit resized();
+}
+
 bool Picture1::SetSize(int width, int height) {
   scaling_.Wait();
   QImage resized;
   if (width > 0 && height > 0) {
+    // A canvas that holds only background (a load clears it first) has nothing worth keeping: it
+    // goes before the new one is allocated, so that two large pictures are never held at once.
+    const QSize before = image_.size();
+    const bool blank = written_.Empty();
+    if (blank) image_ = QImage();
     resized = AllocateImage(width, height);
-    if (resized.isNull()) return false;
+    if (resized.isNull()) {
+      if (blank && !before.isEmpty()) {  // as it was: the same size, all background
+        image_ = AllocateImage(before.width(), before.height());
+        if (!image_.isNull()) image_.fill(BackColor());
+      }
+      return false;
+    }
     resized.fill(BackColor());
     const int keepWidth = std::min(width, image_.width());
     for (int y = 0; y < std::min(height, image_.height()); ++y)
@@ -314,6 +341,7 @@ void Picture1::UpdateScaled(const QRect& rect) {
 }
 
 void Picture1::paintEvent(QPaintEvent* event) {
+  FollowScreen();  // in case the scale changed with no word of it
   QPainter painter(this);
   // Draw in device pixels, so that at 100 % a picture pixel is a screen pixel at any scale.
   painter.setTransform(QTransform::fromScale(1 / devicePixelRatioF(), 1 / devicePixelRatioF()));

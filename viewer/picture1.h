@@ -75,6 +75,7 @@ class Picture1 : public QWidget {
   void resized();
 
  protected:
+  bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 
@@ -90,6 +91,8 @@ class Picture1 : public QWidget {
     }
   };
 
+  // Takes the client area's size in device pixels afresh after a change of screen scale.
+  void FollowScreen();
   // Device pixels of the client area <-> logical pixels of this widget.
   QRect ToDevice(const QRect& logical) const;
   QRect ToLogical(const QRect& device) const;

@@ -25,7 +25,7 @@ ViewGeometry::Zoom ViewGeometry::NextZoomIn(Zoom zoom) {
 ViewGeometry::Zoom ViewGeometry::NextZoomOut(Zoom zoom) {
   for (auto step = kLadder.rbegin(); step != kLadder.rend(); ++step)
     if (*step < zoom) return *step;
-  return kLadder.front();
+  return zoom;  // at or below the bottom (Fit to Window can go lower): no further
 }
 
 void ViewGeometry::SetPictureSize(int width, int height) {

@@ -15,7 +15,8 @@ class ViewGeometry {
   using Zoom = lumenor::Zoom;
 
   // The zoom ladder, from 1/32 to 32: the steps of Zoom In and Zoom Out. Above 100 % every step
-  // is a whole number, so picture pixels stay equal squares.
+  // is a whole number, so picture pixels stay equal squares. A zoom off the ladder steps to the
+  // nearest rung in the direction asked; past either end the zoom stays as it is.
   static Zoom NextZoomIn(Zoom zoom);
   static Zoom NextZoomOut(Zoom zoom);
   static constexpr Zoom kActualSize{1, 1};

@@ -24,6 +24,8 @@ TEST(CommandLine, Table) {
       {{"my picture.rgb"}, A::Run, 0, "", QByteArray("my picture.rgb")},
       {{"caf\xE9.bw"}, A::Run, 0, "", QByteArray("caf\xE9.bw")},  // not UTF-8: the bytes as given
       {{"--", "-dash.rgb"}, A::Run, 0, "", QByteArray("-dash.rgb")},
+      {{"a.rgb", "--"}, A::Run, 0, "", QByteArray("a.rgb")},
+      {{"--help-all"}, A::Exit, 0, "Usage: lumenor [options] [FILE]", std::nullopt},
       {{"a.rgb", "b.rgb"}, A::Exit, 2, "one FILE at most, 2 were given", std::nullopt},
       {{"--bogus"}, A::Exit, 2, "Unknown option 'bogus'", std::nullopt},
   };

@@ -18,6 +18,7 @@
 #include "decode_helpers.h"
 #include "fake_dialogs.h"
 #include "picture1.h"
+#include "pixel_memory.h"
 #include "scratch_dir.h"
 
 namespace {
@@ -199,6 +200,14 @@ TEST_F(Form1Test, DropsOfOneLocalFileOpenIt) {
   };
   const Case cases[] = {
       {"one file", {url(plain)}, {}, true},
+      {"a file on another host",
+       {QUrl("file://otherhost" + QUrl::fromLocalFile(plain).path())},
+       {},
+       false},
+      {"a file on localhost",
+       {QUrl("file://localhost" + QUrl::fromLocalFile(plain).path())},
+       {},
+       true},
       {"a name that is not UTF-8",
        {QUrl::fromEncoded("file://" + QByteArray(raw.c_str()).toPercentEncoding("/"))},
        {},
@@ -217,7 +226,7 @@ TEST_F(Form1Test, DropsOfOneLocalFileOpenIt) {
     EXPECT_EQ(form_.windowTitle(), c.taken ? "Lumenor - dropped" : "before") << c.what;
   }
   EXPECT_TRUE(dialogs_.boxes.empty());
-  EXPECT_EQ(dialogs_.beeps, 2);
+  EXPECT_EQ(dialogs_.beeps, 3);
   EXPECT_TRUE(dialogs_.openTitles.isEmpty());  // no file dialog on the way
   // The file dialog then starts at the picture dropped last.
   dialogs_.answers.push_back(QString());
@@ -245,6 +254,26 @@ TEST_F(Form1Test, DropsDuringALoadAreRefused) {
   EXPECT_EQ(form_.windowTitle(), "Lumenor - test");  // nothing was queued for after the load
   EXPECT_TRUE(DragAndDrop(form_, mime));             // and now it is taken
   EXPECT_EQ(form_.windowTitle(), "Lumenor - small");
+
+  // A load waiting to start (the command line's) refuses drops as a running one does.
+  form_.OpenFileSoon(QFile::encodeName(big));
+  EXPECT_FALSE(form_.OpenItem().isEnabled());
+  QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&form_, &enter);
+  EXPECT_FALSE(enter.isAccepted());
+  QCoreApplication::processEvents();
+  EXPECT_EQ(form_.windowTitle(), "Lumenor - test");
+}
+
+TEST_F(Form1Test, ANewPictureReplacesTheOldOneRatherThanJoiningIt) {
+  const sgi::Bytes bytes = sgi::Verbatim({}, sgi::Pattern(2000, 1500, 1));
+  const std::size_t picture = 2000u * 1500u * sizeof(lumenor::Pixel);
+  Open(Write("first.bw", bytes));
+  lumenor::ResetPeakPixelBytes();
+  Open(Write("second.bw", bytes));
+  EXPECT_TRUE(dialogs_.boxes.empty());
+  // Never two backing images at once (the old is all background once the load clears it).
+  EXPECT_LT(lumenor::PeakPixelBytes(), picture + picture / 4);
 }
 
 TEST_F(Form1Test, AboutBox) {

@@ -4,7 +4,9 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QKeyEvent>
+#include <QScreen>
 #include <QTimer>
 #include <QWheelEvent>
 #include <cmath>
@@ -25,9 +27,13 @@ TEST(ViewGeometry, ZoomLadderAndFit) {
   struct Step {
     Zoom from, in, out;
   };
-  const Step steps[] = {{{1, 1}, {2, 1}, {2, 3}},    {{2, 3}, {1, 1}, {1, 2}},
-                        {{32, 1}, {32, 1}, {24, 1}}, {{1, 32}, {1, 24}, {1, 32}},
-                        {{75, 256}, {1, 3}, {1, 4}}, {{3, 1}, {4, 1}, {2, 1}}};
+  const Step steps[] = {{{1, 1}, {2, 1}, {2, 3}},
+                        {{2, 3}, {1, 1}, {1, 2}},
+                        {{32, 1}, {32, 1}, {24, 1}},
+                        {{1, 32}, {1, 24}, {1, 32}},
+                        {{75, 256}, {1, 3}, {1, 4}},
+                        {{3, 1}, {4, 1}, {2, 1}},
+                        {{449, 20000}, {1, 32}, {449, 20000}}};  // fitted below the bottom
   for (const auto& s : steps) {
     EXPECT_TRUE(ViewGeometry::NextZoomIn(s.from) == s.in) << s.from.num << "/" << s.from.den;
     EXPECT_TRUE(ViewGeometry::NextZoomOut(s.from) == s.out) << s.from.num << "/" << s.from.den;
@@ -266,6 +272,53 @@ TEST_F(ViewTest, DragAtAZoomKeepsTheGrabbedPointUnderThePointer) {
     EXPECT_EQ(device - QPoint(Canvas().Left(), Canvas().Top()), grabbed) << step;
   }
   send(QEvent::MouseButtonRelease, logical());
+}
+
+// Run with two screens of scales 1 and 2 (tests/gui/two_screens.json, see tests/CMakeLists.txt);
+// with one screen there is nothing to move to.
+TEST(MixedScreens, TheViewFollowsTheWindowToAScreenOfAnotherScale) {
+  const QList<QScreen*> screens = QGuiApplication::screens();
+  if (screens.size() < 2 || screens[0]->devicePixelRatio() == screens[1]->devicePixelRatio())
+    GTEST_SKIP() << "needs two screens of different scales";
+  ScratchDir dir;
+  FakeDialogs dialogs;
+  Form1 form(dialogs);
+  form.move(screens[0]->geometry().topLeft() + QPoint(50, 50));
+  form.show();
+  QCoreApplication::processEvents();
+  const auto planes = sgi::Pattern(1600, 1200, 3);
+  form.OpenFile(QByteArray(dir.Write("p.rgb", sgi::Verbatim({}, planes)).c_str()));
+  const auto picture = testing_support::Expected(planes, lumenor::kWorkspaceGrey);
+  Picture1& canvas = form.Canvas();
+  const auto pressEnd = [&] {
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_End, Qt::NoModifier);
+    QCoreApplication::sendEvent(&canvas, &press);
+  };
+  for (QScreen* screen : {screens[1], screens[0], screens[1]}) {
+    form.move(screen->geometry().topLeft() + QPoint(50, 50));
+    QCoreApplication::processEvents();
+    const double ratio = screen->devicePixelRatio();
+    const QSize client(qRound(canvas.width() * ratio), qRound(canvas.height() * ratio));
+    ASSERT_EQ(QSize(form.ScaleWidth(), form.ScaleHeight()), client) << ratio;
+    // The clamps hold in the new client area: no gap on the right or bottom, and End reaches
+    // the picture's far corner.
+    EXPECT_GE(canvas.Left() + canvas.Width(), client.width()) << ratio;
+    EXPECT_GE(canvas.Top() + canvas.Height(), client.height()) << ratio;
+    pressEnd();
+    EXPECT_EQ(QPoint(canvas.Left(), canvas.Top()),
+              QPoint(client.width() - 1600, client.height() - 1200))
+        << ratio;
+    // Pixel for pixel at 100 %, the whole client area painted.
+    const QImage shown = canvas.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(shown.size(), client) << ratio;
+    for (int y = 0; y < client.height(); y += 7)
+      for (int x = 0; x < client.width(); x += 5) {
+        const lumenor::Pixel want =
+            picture[static_cast<std::size_t>(y - canvas.Top()) * 1600 + (x - canvas.Left())];
+        ASSERT_EQ(shown.pixel(x, y) & 0xFFFFFF, want & 0xFFFFFF)
+            << "(" << x << ", " << y << ") at scale " << ratio;
+      }
+  }
 }
 
 }  // namespace
