@@ -24,6 +24,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://www.lumenor.example/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Without Qt's Wayland plugin a Wayland desktop runs Lumenor through XWayland, which enlarges and
+# blurs every picture on a scaled screen.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-wayland)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

@@ -2,17 +2,18 @@
 # Installs the Debian 12 packages Lumenor needs that are not there yet.
 #   deps.sh run      what building and starting the viewer needs
 #   deps.sh package  that, and what making the Debian package needs
-#   deps.sh test     everything: tests, sanitizers, fuzzer, real-window tests, independent writers,
-#                    the package and its checks
+#   deps.sh test     everything: tests, sanitizers, fuzzer, real-window tests (Xvfb, weston),
+#                    independent writers, the package and its checks
 set -euo pipefail
 
 build=(build-essential cmake ninja-build qt6-base-dev libgl-dev libpng-dev)
-runtime=(libqt6widgets6 libpng16-16 fonts-dejavu-core)
+# qt6-wayland: a native window on a Wayland desktop rather than one blown up by XWayland.
+runtime=(libqt6widgets6 libpng16-16 fonts-dejavu-core qt6-wayland)
 packaging=(dpkg-dev file)
 testing=(googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
          xvfb xauth xdotool x11-utils imagemagick netpbm python3 python3-pyatspi at-spi2-core dbus
          desktop-file-utils time xdg-utils libfile-mimeinfo-perl shared-mime-info man-db
-         appstream lintian)
+         appstream lintian weston)
 
 case "${1:-test}" in
   run) wanted=("${build[@]}" "${runtime[@]}") ;;

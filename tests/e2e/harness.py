@@ -53,6 +53,18 @@ def press(button):
     button.queryAction().doAction(0)
 
 
+def start_accessibility_bus():
+    """Starts the accessibility bus and waits for it and its registry: Qt looks for the bus once,
+    at start. Returns the bus launcher's process."""
+    bus = subprocess.Popen(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"],
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    wait_for("the accessibility bus", lambda: subprocess.run(
+        ["dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus", "/org/a11y/bus",
+         "org.a11y.Bus.GetAddress"], capture_output=True).returncode == 0)
+    pyatspi.Registry.getDesktop(0).childCount
+    return bus
+
+
 class Session:
     """One X server and accessibility bus for a test."""
 
@@ -66,13 +78,7 @@ class Session:
         os.close(write_end)
         with os.fdopen(read_end) as pipe:
             os.environ["DISPLAY"] = ":" + pipe.readline().strip()
-        self.bus = subprocess.Popen(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"],
-                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        # Qt looks for the accessibility bus once, at start: have it and the registry up first.
-        wait_for("the accessibility bus", lambda: subprocess.run(
-            ["dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus", "/org/a11y/bus",
-             "org.a11y.Bus.GetAddress"], capture_output=True).returncode == 0)
-        pyatspi.Registry.getDesktop(0).childCount
+        self.bus = start_accessibility_bus()
         self.app = None
 
     def path(self, name):
@@ -240,13 +246,14 @@ def make_picture(session, name, width, height, seed=3):
     return path, (w, h, as_rgb(c, px))
 
 
-def run(tests):
-    """Runs the named test (argv[2]) or all of them; prints the closing counts."""
+def run(tests, new_session=Session):
+    """Runs the named test (argv[2]) or all of them, each in a new session; prints the closing
+    counts."""
     build_dir = sys.argv[1]
     chosen = sys.argv[2:] or list(tests)
     passed = failed = 0
     for name in chosen:
-        session = Session(build_dir)
+        session = new_session(build_dir)
         try:
             tests[name](session)
             passed += 1

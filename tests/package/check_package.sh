@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Debian package as scripts/package makes it: lintian finds no error, the Depends come from
-# the binaries' shared libraries, it holds what a desktop needs, and its own lumenor-decode and
-# thumbnailer work unpacked into a scratch folder.
+# the binaries' shared libraries, it recommends Qt's Wayland plugin, it holds what a desktop needs,
+# and its own lumenor-decode and thumbnailer work unpacked into a scratch folder.
 #   tests/package/check_package.sh   (from the source tree, after scripts/package)
 set -uo pipefail
 deb=$(ls build/package/lumenor_*_*.deb 2>/dev/null | head -1)
@@ -21,6 +21,9 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for library in libqt6widgets6 libpng16-16 libstdc++6; do
   grep -q "$library" <<<"$depends" || { echo "Depends lacks $library: $depends"; failed=1; }
 done
+recommends=$(dpkg-deb -f "$deb" Recommends)
+grep -qw qt6-wayland <<<"$recommends" ||
+  { echo "Recommends lacks qt6-wayland: '$recommends'"; failed=1; }
 
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
