@@ -17,8 +17,10 @@
 #include <filesystem>
 #include <limits>
 #include <optional>
+#include <utility>
 
 #include "dialogs.h"
+#include "folder.h"
 #include "module1.h"
 #include "picture1.h"
 #include "window_canvas.h"
@@ -74,6 +76,11 @@ Form1::Form1(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent), dialogs_(
   Picture1_->setFocus();
   setAcceptDrops(true);
 
+  folder_ = new Folder(this);
+  connect(folder_, &Folder::listChanged, this, &Form1::UpdateGoItems);
+  // The picture follows its file: rewritten in place or replaced, it is loaded again.
+  connect(folder_, &Folder::currentFileChanged, this, &Form1::mnuReload_Click);
+
   CreateMenus();
   resize(kInitialClientWidth, kInitialClientHeight + menuBar()->sizeHint().height());
 }
@@ -105,6 +112,24 @@ void Form1::CreateMenus() {
   mnuFit_->setObjectName(QStringLiteral("mnuFit"));
   mnuFit_->setShortcut(QKeySequence(Qt::Key_F));
   mnuFit_->setCheckable(true);
+  mnuView_->addSeparator();
+  mnuReload_ = mnuView_->addAction(QStringLiteral("&Reload"));
+  mnuReload_->setObjectName(QStringLiteral("mnuReload"));
+  mnuReload_->setShortcut(QKeySequence(Qt::Key_F5));
+
+  mnuGo_ = menuBar()->addMenu(QStringLiteral("&Go"));
+  mnuGo_->setObjectName(QStringLiteral("mnuGo"));
+  const auto goItem = [this](const char* caption, const char* name, QKeySequence key) {
+    QAction* item = mnuGo_->addAction(QString::fromLatin1(caption));
+    item->setObjectName(QString::fromLatin1(name));
+    item->setShortcut(key);
+    return item;
+  };
+  mnuNext_ = goItem("&Next Picture", "mnuNext", QKeySequence(Qt::Key_Space));
+  mnuPrevious_ = goItem("&Previous Picture", "mnuPrevious", QKeySequence(Qt::Key_Backspace));
+  mnuFirst_ = goItem("&First Picture", "mnuFirst", QKeySequence(Qt::CTRL | Qt::Key_Home));
+  mnuLast_ = goItem("&Last Picture", "mnuLast", QKeySequence(Qt::CTRL | Qt::Key_End));
+  UpdateGoItems();
 
   mnuHelp_ = menuBar()->addMenu(QStringLiteral("&Help"));
   mnuHelp_->setObjectName(QStringLiteral("mnuHelp"));
@@ -119,6 +144,11 @@ void Form1::CreateMenus() {
   connect(mnuActualSize_, &QAction::triggered, this, &Form1::mnuActualSize_Click);
   connect(mnuFit_, &QAction::triggered, this, &Form1::mnuFit_Click);
   connect(mnuAbout_, &QAction::triggered, this, &Form1::mnuAbout_Click);
+  connect(mnuReload_, &QAction::triggered, this, &Form1::mnuReload_Click);
+  connect(mnuNext_, &QAction::triggered, this, &Form1::mnuNext_Click);
+  connect(mnuPrevious_, &QAction::triggered, this, &Form1::mnuPrevious_Click);
+  connect(mnuFirst_, &QAction::triggered, this, &Form1::mnuFirst_Click);
+  connect(mnuLast_, &QAction::triggered, this, &Form1::mnuLast_Click);
 }
 
 QWidget& Form1::ClientArea() const { return *Picture1_; }
@@ -133,29 +163,84 @@ void Form1::mnuOpen_Click() {
   OpenFile(QFile::encodeName(*chosen));
 }
 
-void Form1::OpenFile(const QByteArray& fileName) {
+void Form1::OpenFile(const QByteArray& fileName) { OpenWith(fileName, false); }
+
+void Form1::OpenWith(const QByteArray& fileName, bool keepView) {
   if (loading_ || ending_) return;
+  for (QByteArray next = fileName; !next.isEmpty() && !ending_;) {
+    nextOpen_.clear();
+    if (LoadOnce(next, keepView)) return;
+    // A step came in the middle: its picture is next.
+    next = std::exchange(nextOpen_, {});
+    keepView = nextKeepsView_;
+  }
+}
+
+bool Form1::LoadOnce(const QByteArray& fileName, bool keepView) {
   // The file dialog offers the picture opened last, whichever way it came.
   CommonDialog1FileName_ = QFileInfo(QFile::decodeName(fileName)).absoluteFilePath();
+  folder_->SetCurrent(fileName);
 
   Picture1_->Refresh();
   mnuOpen_->setEnabled(false);
   Picture1_->Clear();
-  // Every picture starts at actual size, unless Fit to Window is chosen.
-  if (!mnuFit_->isChecked() && !(CurrentZoom() == ViewGeometry::kActualSize))
+  // Every picture starts at actual size, unless Fit to Window is chosen or it is loaded again.
+  if (!keepView && !mnuFit_->isChecked() && !(CurrentZoom() == ViewGeometry::kActualSize))
     ZoomAbout(ViewGeometry::kActualSize, QPointF(0, 0));
   loading_ = true;
   {
+    // The load ends at its next progress point when the program ends or a step asks for another
+    // picture.
     WindowCanvas canvas(
-        *this, *Picture1_, dialogs_, [this] { return ending_; }, [this] { CanvasSized(); });
+        *this, *Picture1_, dialogs_, [this] { return ending_ || !nextOpen_.isEmpty(); },
+        [this] { CanvasSized(); });
     lumenor::LoadImageFile(fileName.toStdString(), canvas);
   }
   loading_ = false;
   mnuOpen_->setEnabled(true);
-  if (ending_) return;  // Exit or close came in the middle of the load
+  UpdateGoItems();
+  if (ending_ || !nextOpen_.isEmpty()) return false;
   Picture1_->Refresh();
   dialogs_.Beep();
+  return true;
 }
+
+void Form1::WalkTo(const QByteArray& path, bool keepView) {
+  if (path.isEmpty() || ending_ || openQueued_) return;
+  // The position moves at once, so that the next step goes on from here, also during a load.
+  folder_->SetCurrent(path);
+  nextOpen_ = path;
+  nextKeepsView_ = keepView;
+  UpdateGoItems();
+  if (loading_ || walkQueued_) return;  // it ends at its next progress point, then this one runs
+  // From the event loop, as the Open command's load runs.
+  walkQueued_ = true;
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        walkQueued_ = false;
+        if (nextOpen_.isEmpty() || loading_) return;
+        const QByteArray next = std::exchange(nextOpen_, {});
+        const bool keep = nextKeepsView_;
+        OpenWith(next, keep);
+      },
+      Qt::QueuedConnection);
+}
+
+void Form1::UpdateGoItems() {
+  const bool any = !folder_->Current().isEmpty();
+  mnuNext_->setEnabled(any && folder_->HasNext());
+  mnuPrevious_->setEnabled(any && folder_->HasPrevious());
+  mnuFirst_->setEnabled(any);
+  mnuLast_->setEnabled(any);
+  mnuReload_->setEnabled(any);
+}
+
+void Form1::mnuNext_Click() { WalkTo(folder_->Next()); }
+void Form1::mnuPrevious_Click() { WalkTo(folder_->Previous()); }
+void Form1::mnuFirst_Click() { WalkTo(folder_->First()); }
+void Form1::mnuLast_Click() { WalkTo(folder_->Last()); }
+void Form1::mnuReload_Click() { WalkTo(folder_->Current(), true); }
 
 void Form1::mnuExit_Click() { Form_Unload(); }
 
@@ -290,6 +375,24 @@ void Form1::PanBy(double dx, int dy) {
 
 bool Form1::Picture1_KeyDown(const QKeyEvent& event) {
   if (event.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
+  // With nothing left to pan that way, the arrows and Home and End walk the folder instead.
+  if (!folder_->Current().isEmpty()) {
+    const bool fitsAcross = Picture1_->Width() <= ScaleWidth();
+    const bool fitsBoth = fitsAcross && Picture1_->Height() <= ScaleHeight();
+    const struct {
+      int key;
+      bool walks;
+      void (Form1::*step)();
+    } walks[] = {{Qt::Key_Right, fitsAcross, &Form1::mnuNext_Click},
+                 {Qt::Key_Left, fitsAcross, &Form1::mnuPrevious_Click},
+                 {Qt::Key_Home, fitsBoth, &Form1::mnuFirst_Click},
+                 {Qt::Key_End, fitsBoth, &Form1::mnuLast_Click}};
+    for (const auto& w : walks)
+      if (event.key() == w.key && w.walks) {
+        (this->*w.step)();
+        return true;
+      }
+  }
   const double ratio = Picture1_->devicePixelRatioF();
   const int step = static_cast<int>(std::lround(kArrowStep * ratio));
   const int page = static_cast<int>(ScaleHeight() * kPageShare);

@@ -7,6 +7,7 @@
 #include "scale.h"
 
 class Dialogs;
+class Folder;
 class Picture1;
 class QAction;
 class QKeyEvent;
@@ -14,8 +15,8 @@ class QMenu;
 class QWheelEvent;
 
 // The program's only window: the menus, the canvas Picture1 in the client area, the Open, Exit
-// and About commands, the View menu's zoom, and panning a picture larger than the window by
-// dragging it, by the keyboard and by the wheel.
+// and About commands, the View menu's zoom, the walk through the picture's folder, and panning a
+// picture larger than the window by dragging it, by the keyboard and by the wheel.
 class Form1 : public QMainWindow {
   Q_OBJECT
 
@@ -34,6 +35,14 @@ class Form1 : public QMainWindow {
   void OpenFileSoon(const QByteArray& fileName);
   // Whether Open can be chosen: no load runs or waits to run, and the program is not ending.
   bool CanOpen() const;
+  // The Go menu: the picture after, before, first and last in its folder, in natural order. A
+  // step during a load ends that load at its next progress point and opens the step's picture.
+  void mnuNext_Click();
+  void mnuPrevious_Click();
+  void mnuFirst_Click();
+  void mnuLast_Click();
+  // Loads the picture shown again, keeping the zoom and the canvas where they are.
+  void mnuReload_Click();
   void mnuExit_Click();
   void mnuAbout_Click();
   void mnuZoomIn_Click();
@@ -47,6 +56,7 @@ class Form1 : public QMainWindow {
   QWidget& ClientArea() const;
   QAction& OpenItem() const { return *mnuOpen_; }
   QAction& FitItem() const { return *mnuFit_; }
+  Folder& PictureFolder() const { return *folder_; }
   // The client area in device pixels.
   int ScaleWidth() const;
   int ScaleHeight() const;
@@ -77,6 +87,12 @@ class Form1 : public QMainWindow {
   void FitToWindow();
   void PanBy(double dx, int dy);
   void CreateMenus();
+  void OpenWith(const QByteArray& fileName, bool keepView);
+  // One load of the Open routine; returns whether it ran to its end (not ended for a step).
+  bool LoadOnce(const QByteArray& fileName, bool keepView);
+  // Opens path now, or, during a load, once that load has ended at its next progress point.
+  void WalkTo(const QByteArray& path, bool keepView = false);
+  void UpdateGoItems();
 
   Dialogs& dialogs_;
   Picture1* Picture1_ = nullptr;
@@ -89,6 +105,12 @@ class Form1 : public QMainWindow {
   QAction* mnuZoomOut_ = nullptr;
   QAction* mnuActualSize_ = nullptr;
   QAction* mnuFit_ = nullptr;
+  QAction* mnuReload_ = nullptr;
+  QMenu* mnuGo_ = nullptr;
+  QAction* mnuNext_ = nullptr;
+  QAction* mnuPrevious_ = nullptr;
+  QAction* mnuFirst_ = nullptr;
+  QAction* mnuLast_ = nullptr;
   QMenu* mnuHelp_ = nullptr;
   QAction* mnuAbout_ = nullptr;
 
@@ -106,4 +128,11 @@ class Form1 : public QMainWindow {
   bool loading_ = false;
   bool ending_ = false;
   bool openQueued_ = false;  // a file from the command line or a drop waits to be opened
+
+  Folder* folder_ = nullptr;  // the pictures around the one shown
+  // The picture a step asked for while another load ran or before the event loop came round:
+  // only the latest request is kept.
+  QByteArray nextOpen_;
+  bool nextKeepsView_ = false;
+  bool walkQueued_ = false;
 };

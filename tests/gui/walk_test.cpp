@@ -1,0 +1,165 @@
+// Walking the picture's folder from the window: the Go menu and the keys, its ends, trouble on
+// the way, steps during a load, and a picture that follows its file.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QFile>
+#include <QKeyEvent>
+#include <QTest>
+#include <filesystem>
+
+#include "decode_helpers.h"
+#include "fake_dialogs.h"
+#include "folder.h"
+#include "form1.h"
+#include "picture1.h"
+#include "scratch_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class WalkTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    form_.show();
+    QCoreApplication::processEvents();
+  }
+  // A picture whose image name is its file name without the extension.
+  void Picture(const std::string& name, unsigned width = 40, unsigned height = 30) {
+    dir_.Write(name, sgi::Verbatim({.name = name.substr(0, name.find('.'))},
+                                   sgi::Pattern(width, height, 1)));
+  }
+  QByteArray Path(const std::string& name) { return QByteArray((dir_ / name).c_str()); }
+  // Opens a picture as File > Open does and waits for its folder's list.
+  void Open(const std::string& name) {
+    form_.OpenFile(Path(name));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form_.PictureFolder().Listed(); }, 5000));
+    Settle();
+  }
+  // Lets steps, which run from the event loop, and their loads finish.
+  void Settle() {
+    for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form_.Loading(); }, 5000));
+    QCoreApplication::processEvents();
+  }
+  void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QTest::keyClick(&form_.Canvas(), static_cast<Qt::Key>(key), modifiers);
+    Settle();
+  }
+  QAction& Item(const char* name) { return *form_.findChild<QAction*>(name); }
+  QString Shown() { return form_.windowTitle().remove("Lumenor - "); }
+
+  ScratchDir dir_;
+  FakeDialogs dialogs_;
+  Form1 form_{dialogs_};
+};
+
+TEST_F(WalkTest, KeysWalkWhenNothingIsLeftToPanAndStopAtTheEnds) {
+  for (const char* name : {"pic1.bw", "pic2.bw", "pic10.bw", "zed.bw"}) Picture(name);
+  Picture("pic3.bw", 2000, 1500);  // larger than the window
+  EXPECT_FALSE(Item("mnuNext").isEnabled()) << "nothing came from a file yet";
+  EXPECT_FALSE(Item("mnuFirst").isEnabled());
+  Open("pic1.bw");
+  struct Step {
+    int key;
+    Qt::KeyboardModifiers modifiers;
+    const char* shown;
+  };
+  const Step steps[] = {
+      {Qt::Key_Right, Qt::NoModifier, "pic2"},    {Qt::Key_Right, Qt::NoModifier, "pic3"},
+      {Qt::Key_Right, Qt::NoModifier, "pic3"},    // too wide: it pans
+      {Qt::Key_End, Qt::NoModifier, "pic3"},      // pans to the far corner
+      {Qt::Key_Space, Qt::NoModifier, "pic10"},   {Qt::Key_End, Qt::NoModifier, "zed"},
+      {Qt::Key_Space, Qt::NoModifier, "zed"},     // the last: no wrap
+      {Qt::Key_Backspace, Qt::NoModifier, "pic10"}, {Qt::Key_Home, Qt::NoModifier, "pic1"},
+      {Qt::Key_Left, Qt::NoModifier, "pic1"},     // the first
+      {Qt::Key_End, Qt::ControlModifier, "zed"},  {Qt::Key_Home, Qt::ControlModifier, "pic1"},
+      {Qt::Key_Down, Qt::NoModifier, "pic1"},     // only pans
+  };
+  int i = 0;
+  for (const auto& s : steps) {
+    Key(s.key, s.modifiers);
+    EXPECT_EQ(Shown(), s.shown) << "step " << i++;
+  }
+  EXPECT_FALSE(Item("mnuPrevious").isEnabled());
+  EXPECT_TRUE(Item("mnuNext").isEnabled());
+  EXPECT_EQ(form_.PictureFolder().Position(), 0);
+  EXPECT_TRUE(dialogs_.boxes.empty());
+}
+
+TEST_F(WalkTest, GoesOnPastBrokenAndDeletedFiles) {
+  Picture("a1.bw");
+  dir_.Write("a2.bw", sgi::EncodeHeader({.storage = 2}));  // refused
+  Picture("a3.bw");
+  Picture("a4.bw");
+  Picture("a5.bw");
+  Open("a1.bw");
+  Item("mnuNext").trigger();
+  Settle();
+  ASSERT_EQ(dialogs_.boxes.size(), 1u);
+  EXPECT_EQ(dialogs_.boxes[0].text, "Unsupported compression flag:  2");
+  EXPECT_EQ(Shown(), "a1") << "a refused header leaves the title";
+  EXPECT_EQ(form_.PictureFolder().Position(), 1) << "but the walk moves on to it";
+  Item("mnuNext").trigger();
+  Settle();
+  EXPECT_EQ(Shown(), "a3");
+  fs::remove(dir_ / "a4.bw");
+  Item("mnuNext").trigger();
+  Settle();
+  EXPECT_EQ(Shown(), "a5") << "a file deleted since the listing is skipped";
+  EXPECT_TRUE(form_.OpenItem().isEnabled());
+}
+
+TEST_F(WalkTest, AStepDuringALoadEndsItAndOpensOnlyTheLatest) {
+  for (const char* name : {"t1.bw", "t2.bw", "t3.bw", "t4.bw", "t5.bw"}) Picture(name, 64, 4000);
+  Open("t1.bw");
+  const int beeps = dialogs_.beeps;
+  int presses = 0;
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    if (form_.Loading() && presses < 3) {
+      ++presses;
+      QTest::keyClick(&form_.Canvas(), Qt::Key_Space);
+    }
+  });
+  timer.start(0);
+  Item("mnuNext").trigger();
+  Settle();
+  timer.stop();
+  ASSERT_EQ(presses, 3);
+  EXPECT_EQ(Shown(), "t5") << "the picture the keys reached";
+  EXPECT_EQ(dialogs_.beeps, beeps + 1) << "loads ended early do not beep";
+  EXPECT_TRUE(dialogs_.boxes.empty());
+  EXPECT_TRUE(form_.OpenItem().isEnabled());
+}
+
+TEST_F(WalkTest, ThePictureFollowsItsFile) {
+  Picture("shown.bw", 600, 500);
+  Open("shown.bw");
+  Item("mnuZoomIn").trigger();
+  form_.Canvas().Move(-300, -200);
+  const QRect before = form_.Canvas().CanvasRect();
+  Item("mnuReload").trigger();
+  Settle();
+  EXPECT_EQ(form_.Canvas().CanvasRect(), before) << "Reload keeps the zoom and the place";
+
+  // Another file renamed over it, as editors and renderers save.
+  dir_.Write("shown.bw.tmp", sgi::Verbatim({.name = "rewritten"}, sgi::Pattern(600, 500, 1, 7)));
+  fs::rename(dir_ / "shown.bw.tmp", dir_ / "shown.bw");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Shown() == "rewritten"; }, 5000));
+  Settle();
+  EXPECT_EQ(form_.Canvas().CanvasRect(), before);
+  // Written again in place, after the rename: the new file is watched too.
+  dir_.Write("shown.bw", sgi::Verbatim({.name = "again"}, sgi::Pattern(600, 500, 1, 9)));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Shown() == "again"; }, 5000));
+  // A file that goes leaves the picture on screen.
+  Settle();
+  fs::remove(dir_ / "shown.bw");
+  QTest::qWait(600);
+  EXPECT_EQ(Shown(), "again");
+  EXPECT_TRUE(dialogs_.boxes.empty());
+}
+
+}  // namespace
