@@ -113,6 +113,11 @@ void Form1::CreateMenus() {
   mnuFit_->setShortcut(QKeySequence(Qt::Key_F));
   mnuFit_->setCheckable(true);
   mnuView_->addSeparator();
+  mnuFullScreen_ = mnuView_->addAction(QStringLiteral("F&ull Screen"));
+  mnuFullScreen_->setObjectName(QStringLiteral("mnuFullScreen"));
+  mnuFullScreen_->setShortcut(QKeySequence(Qt::Key_F11));
+  mnuFullScreen_->setCheckable(true);
+  mnuView_->addSeparator();
   mnuReload_ = mnuView_->addAction(QStringLiteral("&Reload"));
   mnuReload_->setObjectName(QStringLiteral("mnuReload"));
   mnuReload_->setShortcut(QKeySequence(Qt::Key_F5));
@@ -145,6 +150,7 @@ void Form1::CreateMenus() {
   connect(mnuFit_, &QAction::triggered, this, &Form1::mnuFit_Click);
   connect(mnuAbout_, &QAction::triggered, this, &Form1::mnuAbout_Click);
   connect(mnuReload_, &QAction::triggered, this, &Form1::mnuReload_Click);
+  connect(mnuFullScreen_, &QAction::triggered, this, &Form1::mnuFullScreen_Click);
   connect(mnuNext_, &QAction::triggered, this, &Form1::mnuNext_Click);
   connect(mnuPrevious_, &QAction::triggered, this, &Form1::mnuPrevious_Click);
   connect(mnuFirst_, &QAction::triggered, this, &Form1::mnuFirst_Click);
@@ -267,6 +273,23 @@ QString Form1::AboutText() {
       "https://www.lumenor.example/");
 }
 
+// Full screen shows the picture area alone. The menu bar stays, at no height, so that its access
+// keys still open the menus (a hidden menu bar would take them along).
+void Form1::mnuFullScreen_Click() {
+  const bool full = !isFullScreen();
+  mnuFullScreen_->setChecked(full);
+  if (full) {
+    windowedGeometry_ = geometry();
+    menuBar()->setFixedHeight(0);
+    setWindowState(windowState() | Qt::WindowFullScreen);
+  } else {
+    setWindowState(windowState() & ~Qt::WindowFullScreen);
+    menuBar()->setMinimumHeight(0);
+    menuBar()->setMaximumHeight(QWIDGETSIZE_MAX);
+    setGeometry(windowedGeometry_);
+  }
+}
+
 void Form1::mnuAbout_Click() {
   dialogs_.MsgBox(this, QStringLiteral("About..."), AboutText(), Dialogs::Icon::Information);
 }
@@ -375,6 +398,10 @@ void Form1::PanBy(double dx, int dy) {
 
 bool Form1::Picture1_KeyDown(const QKeyEvent& event) {
   if (event.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
+  if (event.key() == Qt::Key_Escape && isFullScreen()) {
+    mnuFullScreen_Click();
+    return true;
+  }
   // With nothing left to pan that way, the arrows and Home and End walk the folder instead.
   if (!folder_->Current().isEmpty()) {
     const bool fitsAcross = Picture1_->Width() <= ScaleWidth();

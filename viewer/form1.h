@@ -43,6 +43,8 @@ class Form1 : public QMainWindow {
   void mnuLast_Click();
   // Loads the picture shown again, keeping the zoom and the canvas where they are.
   void mnuReload_Click();
+  // Full screen and back (F11, or Escape in full screen) to the window as it was.
+  void mnuFullScreen_Click();
   void mnuExit_Click();
   void mnuAbout_Click();
   void mnuZoomIn_Click();
@@ -105,6 +107,7 @@ class Form1 : public QMainWindow {
   QAction* mnuZoomOut_ = nullptr;
   QAction* mnuActualSize_ = nullptr;
   QAction* mnuFit_ = nullptr;
+  QAction* mnuFullScreen_ = nullptr;
   QAction* mnuReload_ = nullptr;
   QMenu* mnuGo_ = nullptr;
   QAction* mnuNext_ = nullptr;
@@ -135,4 +138,6 @@ class Form1 : public QMainWindow {
   QByteArray nextOpen_;
   bool nextKeepsView_ = false;
   bool walkQueued_ = false;
+
+  QRect windowedGeometry_;  // the window's size and place before full screen
 };

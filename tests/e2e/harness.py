@@ -78,6 +78,9 @@ class Session:
         os.close(write_end)
         with os.fdopen(read_end) as pipe:
             os.environ["DISPLAY"] = ":" + pipe.readline().strip()
+        # The bus's socket in this session's own folder, not the home folder's cache that every
+        # run on the machine shares.
+        os.environ["XDG_RUNTIME_DIR"] = self.tmp.name
         self.bus = start_accessibility_bus()
         self.app = None
 
@@ -89,8 +92,10 @@ class Session:
         if self.app and self.app.process.poll() is None:
             self.app.process.kill()
             self.app.process.wait()
+        # Settings of its own: what a test turns on is not what the next one starts with.
         env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb",
-                   XDG_RUNTIME_DIR=self.tmp.name, **env_extra)
+                   XDG_RUNTIME_DIR=self.tmp.name, XDG_CONFIG_HOME=self.path("config"),
+                   **env_extra)
         command = [os.path.join(self.build_dir, "app", "lumenor").encode()] + [
             a if isinstance(a, bytes) else a.encode() for a in args]
         self.app = App(subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL,

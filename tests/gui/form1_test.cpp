@@ -63,9 +63,9 @@ TEST_F(Form1Test, StartsAsDescribed) {
     for (QAction* item : top->menu()->actions()) menu << (item->isSeparator() ? "-" : item->text());
   }
   EXPECT_EQ(menu, QStringList({"&File", "&Open", "-", "&Exit", "&View", "Zoom &In", "Zoom &Out",
-                               "&Actual Size", "&Fit to Window", "-", "&Reload", "&Go",
-                               "&Next Picture", "&Previous Picture", "&First Picture",
-                               "&Last Picture", "&Help", "&About..."}));
+                               "&Actual Size", "&Fit to Window", "-", "F&ull Screen", "-",
+                               "&Reload", "&Go", "&Next Picture", "&Previous Picture",
+                               "&First Picture", "&Last Picture", "&Help", "&About..."}));
   EXPECT_TRUE(form_.CurrentZoom() == lumenor::Zoom{});
 }
 

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
+#include <QTest>
 #include <QTimer>
 #include <QWheelEvent>
 #include <cmath>
@@ -272,6 +274,44 @@ TEST_F(ViewTest, DragAtAZoomKeepsTheGrabbedPointUnderThePointer) {
     EXPECT_EQ(device - QPoint(Canvas().Left(), Canvas().Top()), grabbed) << step;
   }
   send(QEvent::MouseButtonRelease, logical());
+}
+
+TEST_F(ViewTest, FullScreenShowsThePictureAloneAndGivesTheWindowBack) {
+  Open(sgi::Pattern(4000, 3000, 1));
+  const QRect windowed = form_.geometry();
+  const QSize client(form_.ScaleWidth(), form_.ScaleHeight());
+  Item("mnuFullScreen").trigger();
+  QCoreApplication::processEvents();
+  ASSERT_TRUE(form_.isFullScreen());
+  // The picture area is the whole screen: no menu bar takes a line of it.
+  const QSize screen = form_.screen()->geometry().size() * Ratio();
+  EXPECT_EQ(QSize(form_.ScaleWidth(), form_.ScaleHeight()), screen);
+  Key(Qt::Key_End);
+  EXPECT_EQ(QPoint(Canvas().Left(), Canvas().Top()),
+            QPoint(screen.width() - 4000, screen.height() - 3000));
+  EXPECT_EQ(ScreenShows(sgi::Pattern(4000, 3000, 1)), "");
+  // The menus are still there by their access keys.
+  QTest::keyClick(&form_, Qt::Key_V, Qt::AltModifier);
+  QWidget* popup = QApplication::activePopupWidget();
+  ASSERT_NE(popup, nullptr);
+  EXPECT_EQ(popup->objectName(), "mnuView");
+  popup->close();
+  Key(Qt::Key_Escape);
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(form_.isFullScreen());
+  EXPECT_FALSE(Item("mnuFullScreen").isChecked());
+  EXPECT_EQ(form_.geometry(), windowed);
+  EXPECT_EQ(QSize(form_.ScaleWidth(), form_.ScaleHeight()), client);
+  // Pulled back only where a gap opens, as a resize does.
+  EXPECT_EQ(QPoint(Canvas().Left(), Canvas().Top()),
+            QPoint(std::max(screen.width(), client.width()) - 4000,
+                   std::max(screen.height(), client.height()) - 3000));
+  Key(Qt::Key_Home);
+  Item("mnuFullScreen").trigger();
+  QCoreApplication::processEvents();
+  Item("mnuFullScreen").trigger();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(form_.geometry(), windowed) << "F11 twice";
 }
 
 // Run with two screens of scales 1 and 2 (tests/gui/two_screens.json, see tests/CMakeLists.txt);
