@@ -1,11 +1,17 @@
-// Decoding speed by input shape, in memory: Decode/WIDTHxHEIGHT/CHANNELS/STORAGE[/LAYOUT].
+// Decoding speed by input shape, in memory: Decode/WIDTHxHEIGHT/CHANNELS/STORAGE[/LAYOUT];
+// the stored values (Stored/...), files that hold only their header (HeaderOnly/...), and one
+// row read again for the value under the pointer (RowReader/...).
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 
 #include "decode_helpers.h"
 #include "scale.h"
+#include "stored_image.h"
 
 namespace {
 
@@ -72,6 +78,139 @@ void RegisterScaling() {
   }
 }
 
-const int registered = (RegisterAll(), RegisterScaling(), 0);
+// The stored values, as Export and the converter take them: the same paths as Decode, values
+// copied instead of laid over a canvas.
+void RegisterStored() {
+  const char* channelNames[] = {"", "grey", "grey_alpha", "rgb", "rgba"};
+  constexpr unsigned kSide = 4096;
+  for (unsigned channels : {1u, 3u, 4u}) {
+    const auto planes = sgi::Pattern(kSide, kSide, channels);
+    const std::string shape = std::string("Stored/4096x4096/") + channelNames[channels];
+    auto rle = std::make_shared<sgi::Bytes>(sgi::Rle({}, planes));
+    auto verbatim = std::make_shared<sgi::Bytes>(sgi::Verbatim({}, planes));
+    for (const auto& [storage, bytes] : {std::pair{"/rle", rle}, std::pair{"/verbatim", verbatim}})
+      benchmark::RegisterBenchmark((shape + storage).c_str(), [bytes](benchmark::State& state) {
+        for (auto _ : state) {
+          lumenor::MemorySource source(*bytes);
+          const auto image = lumenor::LoadStoredImage(source);
+          benchmark::DoNotOptimize(image.values.data());
+        }
+        state.SetItemsProcessed(state.iterations() * std::int64_t{kSide} * kSide);
+      })->Unit(benchmark::kMillisecond);
+  }
+}
+
+// A 32767 x 32767 header with nothing behind it. The canvas is allocated once, outside the
+// figures: what is left is the decoder's own work on rows that lie past the end of the file
+// (RGB fills them black, RGBA leaves them be). The run-length tables lie past the end too, so
+// every offset reads as 0 and every row decodes the header's first bytes.
+void RegisterHeaderOnly() {
+  const char* channelNames[] = {"", "grey", "grey_alpha", "rgb", "rgba"};
+  for (unsigned channels : {3u, 4u})
+    for (unsigned storage : {0u, 1u}) {
+      const std::string name = std::string("HeaderOnly/32767x32767/") + channelNames[channels] +
+                               (storage == 0 ? "/verbatim" : "/rle");
+      auto bytes = std::make_shared<sgi::Bytes>(sgi::EncodeHeader(
+          {.storage = storage, .xsize = 32767, .ysize = 32767, .zsize = channels}));
+      benchmark::RegisterBenchmark(name.c_str(), [bytes](benchmark::State& state) {
+        lumenor::MemoryCanvas canvas;
+        lumenor::MemorySource source(*bytes);
+        lumenor::LoadImage(source, canvas);  // allocates the canvas
+        for (auto _ : state) {
+          lumenor::LoadImage(source, canvas);
+          benchmark::DoNotOptimize(canvas.Scanline(0));
+        }
+      })->Unit(benchmark::kMillisecond);
+    }
+}
+
+// Files on disk for the row reader, removed when the benchmarks end.
+class BenchFiles {
+ public:
+  BenchFiles()
+      : dir_(std::filesystem::temp_directory_path() /
+             ("lumenor_bench_" + std::to_string(::getpid()))) {}
+  ~BenchFiles() { std::filesystem::remove_all(dir_); }
+  BenchFiles(const BenchFiles&) = delete;
+  BenchFiles& operator=(const BenchFiles&) = delete;
+
+  std::string Write(const std::string& name, const sgi::Bytes& bytes) {
+    std::filesystem::create_directories(dir_);
+    const auto path = dir_ / name;
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    return path.string();
+  }
+
+ private:
+  std::filesystem::path dir_;
+};
+BenchFiles benchFiles;
+
+// The value under the pointer, on a 4096 x 4096 file read through the file system:
+// RowReader/4096x4096/CHANNELS/STORAGE/CASE, where CASE is
+//   open                  reading the header (and the run-length tables) for a new reader;
+//   first_top_row         a new reader's first row, the top one: a run-length colour file is
+//                         checked from the bottom up to it, once;
+//   first_top_row_loaded  the same for a reader told the load went through without an error;
+//   new_row               a row other than the last one asked for, spread over the picture;
+//   same_row              the row asked for last: a pointer move along a row.
+void RegisterRowReader() {
+  const char* channelNames[] = {"", "grey", "grey_alpha", "rgb", "rgba"};
+  constexpr int kSide = 4096;
+  using Rows = lumenor::RowReader::Rows;
+  for (unsigned channels : {1u, 3u, 4u})
+    for (unsigned storage : {1u, 0u}) {
+      const std::string shape = std::string("RowReader/4096x4096/") + channelNames[channels] +
+                                (storage == 0 ? "/verbatim" : "/rle");
+      // Written on first use, so that a filter that leaves these out costs nothing.
+      auto path = std::make_shared<std::string>();
+      const auto open = [path, channels, storage](Rows rows = Rows::kCheckInOrder) {
+        if (path->empty()) {
+          const auto planes = sgi::Pattern(kSide, kSide, channels);
+          *path = benchFiles.Write(std::to_string(channels) + "_" + std::to_string(storage),
+                                   storage == 0 ? sgi::Verbatim({}, planes)
+                                                : sgi::Rle({}, planes, sgi::Layout::kShuffled));
+        }
+        return std::make_unique<lumenor::RowReader>(std::make_unique<lumenor::FileSource>(*path),
+                                                    rows);
+      };
+      benchmark::RegisterBenchmark((shape + "/open").c_str(), [open](benchmark::State& state) {
+        open();  // the file is written
+        for (auto _ : state) benchmark::DoNotOptimize(open());
+      })->Unit(benchmark::kMicrosecond);
+      for (const Rows rows : {Rows::kCheckInOrder, Rows::kLoadedWithoutError})
+        benchmark::RegisterBenchmark(
+            (shape + (rows == Rows::kCheckInOrder ? "/first_top_row" : "/first_top_row_loaded"))
+                .c_str(),
+            [open, rows](benchmark::State& state) {
+              for (auto _ : state) {
+                state.PauseTiming();
+                auto reader = open(rows);
+                state.ResumeTiming();
+                benchmark::DoNotOptimize(reader->Row(0).data());
+              }
+            })
+            ->Unit(benchmark::kMicrosecond);
+      benchmark::RegisterBenchmark((shape + "/new_row").c_str(), [open](benchmark::State& state) {
+        auto reader = open();
+        reader->Row(0);  // checked once, outside the figures
+        int y = 0;
+        for (auto _ : state) {
+          y = (y + 997) % kSide;
+          benchmark::DoNotOptimize(reader->Row(y).data());
+        }
+      })->Unit(benchmark::kMicrosecond);
+      benchmark::RegisterBenchmark((shape + "/same_row").c_str(), [open](benchmark::State& state) {
+        auto reader = open();
+        reader->Row(1234);
+        for (auto _ : state) benchmark::DoNotOptimize(reader->Row(1234).data());
+      })->Unit(benchmark::kMicrosecond);
+    }
+}
+
+const int registered = (RegisterAll(), RegisterScaling(), RegisterStored(), RegisterHeaderOnly(),
+                        RegisterRowReader(), 0);
 
 }  // namespace

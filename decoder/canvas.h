@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -41,6 +42,11 @@ class Canvas {
   virtual bool Resize(int width, int height) = 0;
   // Row y of the backing image, Width() pixels; valid until the next Resize.
   virtual Pixel* Scanline(int y) = 0;
+  // Rows top..bottom become pixel throughout. A load uses it for rows that lie wholly past the end
+  // of the file; a canvas that never holds the picture can take such rows without building them.
+  virtual void FillRows(int top, int bottom, Pixel pixel) {
+    for (int y = top; y <= bottom; ++y) std::fill_n(Scanline(y), Width(), pixel);
+  }
 
   virtual void SetTitle(const std::string& utf8Title) = 0;
   // A modal box titled "Error" with the critical icon; lines are broken by CR LF.

@@ -46,6 +46,7 @@ class RowFetcher {
   RowFetcher(ByteSource& source, std::size_t longestRequest);
 
   std::size_t Capacity() const { return capacity_; }
+  std::uint64_t FileSize() const { return source_.Size(); }
   // At least length bytes from offset on, valid until the next call. When bytes must be read,
   // readUpTo() says up to where it is worth reading (it is held to the window's capacity).
   template <typename ReadUpTo>

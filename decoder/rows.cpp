@@ -1,6 +1,8 @@
 #include "rows.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 #include "blend.h"
 
@@ -60,20 +62,65 @@ void WriteGreyRow(Pixel* line, const std::uint8_t* grey, std::size_t count) {
   for (std::size_t x = 0; x < count; ++x) line[x] = GreyPixel(grey[x]);
 }
 
-void WriteRow(Pixel* line, const ChannelRows& channels, unsigned channelCount) {
-  const std::size_t width = channels[0].size();
+void WriteRow(Pixel* line, const ChannelRows& channels, unsigned channelCount, std::size_t count) {
   const std::uint8_t* first = channels[0].data();
   switch (channelCount) {
     case 1:
-      return WriteGreyRow(line, first, width);
+      return WriteGreyRow(line, first, count);
     case 2:  // grey and alpha
-      return BlendRow(line, first, first, first, channels[1].data(), width);
+      return BlendRow(line, first, first, first, channels[1].data(), count);
     case 3:
-      return JoinChannels(line, first, channels[1].data(), channels[2].data(), width);
+      return JoinChannels(line, first, channels[1].data(), channels[2].data(), count);
     default:
       return BlendRow(line, first, channels[1].data(), channels[2].data(), channels[3].data(),
-                      width);
+                      count);
   }
+}
+
+void InterleaveRow(std::uint8_t* __restrict out, const ChannelRows& channels, unsigned channelCount,
+                   std::size_t count) {
+  const std::uint8_t* __restrict first = channels[0].data();
+  const std::uint8_t* __restrict second = channels[std::min(1u, channelCount - 1)].data();
+  const std::uint8_t* __restrict third = channels[std::min(2u, channelCount - 1)].data();
+  const std::uint8_t* __restrict fourth = channels[std::min(3u, channelCount - 1)].data();
+  // One loop per channel count, so that each is a plain loop the compiler can vectorise. Two and
+  // four channels build whole pixels in a register and store them at once, lowest byte first.
+  constexpr bool kLittleEndian = std::endian::native == std::endian::little;
+  switch (channelCount) {
+    case 1:
+      std::copy_n(first, count, out);
+      return;
+    case 2:
+      if constexpr (kLittleEndian) {
+        for (std::size_t x = 0; x < count; ++x) {
+          const auto pixel = static_cast<std::uint16_t>(first[x] | second[x] << 8);
+          std::memcpy(out + 2 * x, &pixel, 2);
+        }
+        return;
+      }
+      break;
+    case 3:
+      for (std::size_t x = 0; x < count; ++x) {
+        out[3 * x] = first[x];
+        out[3 * x + 1] = second[x];
+        out[3 * x + 2] = third[x];
+      }
+      return;
+    default:
+      if constexpr (kLittleEndian) {
+        for (std::size_t x = 0; x < count; ++x) {
+          const std::uint32_t pixel = std::uint32_t{first[x]} | std::uint32_t{second[x]} << 8 |
+                                      std::uint32_t{third[x]} << 16 |
+                                      std::uint32_t{fourth[x]} << 24;
+          std::memcpy(out + 4 * x, &pixel, 4);
+        }
+        return;
+      }
+      break;
+  }
+  const std::uint8_t* const sources[] = {first, second, third, fourth};
+  for (std::size_t x = 0; x < count; ++x)
+    for (unsigned c = 0; c < channelCount; ++c) out[channelCount * x + c] = sources[c][x];
 }
 
 }  // namespace lumenor

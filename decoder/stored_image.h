@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "byte_source.h"
+#include "image_header.h"
+
+namespace lumenor {
+
+// A picture's channel values as the file stores them, before anything is laid over a background:
+// channels bytes a pixel (grey; grey, alpha; red, green, blue; red, green, blue, alpha), rows top
+// first. A file that cannot be shown leaves messages saying why, in the words of the window's
+// boxes; the rows decoded before a failure are kept, the rest are zeros. A header that is refused
+// (or a channel count without a path) leaves width, height and channels 0 and no values.
+struct StoredImage {
+  ImageHeader header;
+  int width = 0;
+  int height = 0;
+  unsigned channels = 0;
+  std::vector<std::uint8_t> values;  // height * width * channels
+  std::vector<std::string> messages;
+
+  const std::uint8_t* Row(int y) const {
+    return values.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width) * channels;
+  }
+};
+
+constexpr std::uint64_t kNoValueLimit = UINT64_MAX;
+
+// Decodes the whole picture as the load does (same checks, same report texts, same rows), keeping
+// the stored values. A picture of more than maxValues values is refused as memory that cannot be
+// had ("Not enough memory ..."), as is one whose allocation fails.
+StoredImage LoadStoredImage(const std::string& fileName, std::uint64_t maxValues = kNoValueLimit);
+StoredImage LoadStoredImage(ByteSource& source, std::uint64_t maxValues = kNoValueLimit);
+
+// One row of a picture again, straight from its file: what the value under the pointer needs.
+// Holds the header and the offset tables, never the picture: memory is a few rows plus the
+// tables.
+class RowReader {
+ public:
+  // What the reader may take for granted. A load stops at a run-length row that overflows the
+  // width and leaves the rows above it zeros; to give exactly those zeros, a reader of a
+  // run-length file with two or more channels decodes its rows in order, once, from the bottom
+  // up to the highest row asked for so far (for the top row of a 4096 x 4096 RGB file that is
+  // about a load without the canvas). A caller that has seen a whole load of this very file end
+  // without a read error knows that no row overflows, and skips that.
+  enum class Rows { kCheckInOrder, kLoadedWithoutError };
+
+  // Reads the header and, for run-length files, the offset and length tables. Throws LoadFailure
+  // saying why when the file cannot be read, its header is one the viewer refuses (the texts of
+  // the load's boxes), or the run-length tables are empty.
+  explicit RowReader(std::unique_ptr<ByteSource> source, Rows rows = Rows::kCheckInOrder);
+  ~RowReader();
+  RowReader(const RowReader&) = delete;
+  RowReader& operator=(const RowReader&) = delete;
+
+  const ImageHeader& Header() const;
+  // The stored values of picture row y (0 = top, 0 <= y < height; others throw
+  // std::out_of_range), width * channels bytes laid out as in StoredImage, exactly as
+  // LoadStoredImage of the file holds them. Valid until the next call; asking for the same row
+  // again costs nothing. A row costs one row's read; a short run-length channel row also reads
+  // the rows below it that hold its remaining values. Throws LoadFailure when the file cannot be
+  // read.
+  std::span<const std::uint8_t> Row(int y);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace lumenor
