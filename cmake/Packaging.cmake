@@ -16,9 +16,9 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
        "window, and shows one picture pixel on one screen pixel at 100 % on every\n"
        "screen.\n"
        ".\n"
-       "The package also holds lumenor-decode, which converts SGI files to PPM\n"
-       "without a window, and a thumbnailer that gives file managers previews of\n"
-       "SGI files.")
+       "The package also holds lumenor-decode, which converts SGI files to PNG or\n"
+       "PPM without a window, many at once on every core, and a thumbnailer that\n"
+       "gives file managers previews of SGI files.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

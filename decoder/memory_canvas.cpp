@@ -1,7 +1,6 @@
 #include "memory_canvas.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <limits>
 #include <memory>
 #include <new>
@@ -36,24 +35,6 @@ bool MemoryCanvas::Resize(int width, int height) {
 bool MemoryCanvas::Progress(int top, int /*bottom*/) {
   progressRows_.push_back(top);
   return true;
-}
-
-bool MemoryCanvas::WritePpm(const std::string& path) const {
-  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "wb"),
-                                                             std::fclose);
-  if (!file) return false;
-  std::fprintf(file.get(), "P6\n%d %d\n255\n", width_, height_);
-  std::vector<unsigned char> row(static_cast<std::size_t>(width_) * 3);
-  for (int y = 0; y < height_; ++y) {
-    for (int x = 0; x < width_; ++x) {
-      const Pixel p = At(x, y);
-      row[3 * x] = static_cast<unsigned char>(RedOf(p));
-      row[3 * x + 1] = static_cast<unsigned char>(GreenOf(p));
-      row[3 * x + 2] = static_cast<unsigned char>(BlueOf(p));
-    }
-    if (std::fwrite(row.data(), 1, row.size(), file.get()) != row.size()) return false;
-  }
-  return std::fflush(file.get()) == 0;
 }
 
 }  // namespace lumenor

@@ -34,8 +34,6 @@ class MemoryCanvas : public Canvas {
   const std::vector<std::string>& Messages() const { return messages_; }
   // The top row of each progress band, in order.
   const std::vector<int>& ProgressRows() const { return progressRows_; }
-  // Writes the canvas as a binary PPM; false when the file cannot be written.
-  bool WritePpm(const std::string& path) const;
 
  private:
   Pixel background_;

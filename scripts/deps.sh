@@ -11,9 +11,9 @@ build=(build-essential cmake ninja-build qt6-base-dev libgl-dev libpng-dev)
 runtime=(libqt6widgets6 libpng16-16 fonts-dejavu-core qt6-wayland)
 packaging=(dpkg-dev file)
 testing=(googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-         xvfb xauth xdotool x11-utils imagemagick netpbm python3 python3-pyatspi at-spi2-core dbus
-         desktop-file-utils time xdg-utils libfile-mimeinfo-perl shared-mime-info man-db
-         appstream lintian weston)
+         xvfb xauth xdotool x11-utils imagemagick netpbm python3 python3-pil python3-pyatspi
+         at-spi2-core dbus desktop-file-utils time xdg-utils libfile-mimeinfo-perl shared-mime-info
+         man-db appstream lintian weston)
 
 case "${1:-test}" in
   run) wanted=("${build[@]}" "${runtime[@]}") ;;

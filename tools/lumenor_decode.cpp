@@ -1,18 +1,38 @@
-// lumenor-decode FILE [-o OUT.ppm] [--background RRGGBB]
+// lumenor-decode FILE [-o OUT.png|OUT.ppm] [--background RRGGBB]
+// lumenor-decode --png-dir DIR FILE...
 //
-// Runs the viewer's load on a canvas in memory: prints the window title on stdout and the text
-// of every message box on stderr, writes the final canvas as a binary PPM when asked, and exits
-// 0 when no message box was shown, 1 when one was, 2 on a usage or output error.
+// Runs the viewer's load without a window: prints the window title on stdout and the text of
+// every message box on stderr. -o OUT.png writes the picture's stored channels as PNG; -o OUT.ppm
+// the canvas as shown, alpha laid over the background. --png-dir converts many files to PNG at
+// once. Every output appears complete or not at all, and never replaces the input.
+// Exit status: 0 when no message box was shown, 1 when one was (with --png-dir: when a file
+// could not be converted), 2 on a usage error or an output that cannot be written.
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <csignal>
+#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string>
+#include <system_error>
+#include <vector>
 
+#include "image_header.h"
 #include "memory_canvas.h"
 #include "module1.h"
+#include "one_line.h"
+#include "png_batch.h"
+#include "png_writer.h"
+#include "save_file.h"
+#include "stored_image.h"
 
 namespace {
+
+namespace fs = std::filesystem;
 
 std::optional<lumenor::Pixel> ParseColour(const std::string& text) {
   if (text.size() != 6 || text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
@@ -21,39 +41,131 @@ std::optional<lumenor::Pixel> ParseColour(const std::string& text) {
 }
 
 int Usage() {
-  std::cerr << "usage: lumenor-decode FILE [-o OUT.ppm] [--background RRGGBB]\n";
+  std::cerr << "usage: lumenor-decode FILE [-o OUT.png|OUT.ppm] [--background RRGGBB]\n"
+               "       lumenor-decode --png-dir DIR FILE...\n";
   return 2;
+}
+
+enum class Format { kNone, kPng, kPpm };
+
+std::optional<Format> FormatOf(const std::string& output) {
+  if (output.empty()) return Format::kNone;
+  std::string extension = fs::path(output).extension().string();
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (extension == ".png") return Format::kPng;
+  if (extension == ".ppm") return Format::kPpm;
+  return std::nullopt;
+}
+
+int CannotWrite(const lumenor::SaveFile& file) {
+  std::cerr << "lumenor-decode: " << file.Error() << '\n';
+  return 2;
+}
+
+// The title the window shows after loading the picture: its name once the header has passed
+// every check that comes before the name is read, the program's own name otherwise.
+std::string TitleOf(const lumenor::StoredImage& image) {
+  const lumenor::ImageHeader& header = image.header;
+  const bool named = !lumenor::HeaderRejection(header) && header.width <= lumenor::kMaxImageSide &&
+                     header.height <= lumenor::kMaxImageSide;
+  return named ? "Lumenor - " + lumenor::NameText(header) : "Lumenor 1.0 by Vantris";
+}
+
+bool WritePpm(const lumenor::MemoryCanvas& canvas, lumenor::SaveFile& file) {
+  const int width = canvas.Width(), height = canvas.Height();
+  file.Write("P6\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n");
+  std::vector<std::uint8_t> row(static_cast<std::size_t>(width) * 3);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const lumenor::Pixel p = canvas.At(x, y);
+      row[3 * x] = static_cast<std::uint8_t>(lumenor::RedOf(p));
+      row[3 * x + 1] = static_cast<std::uint8_t>(lumenor::GreenOf(p));
+      row[3 * x + 2] = static_cast<std::uint8_t>(lumenor::BlueOf(p));
+    }
+    if (!file.Write(row)) return false;
+  }
+  return file.Commit();
+}
+
+// FILE on a canvas as the window shows it, written as PPM when asked.
+int DecodeToCanvas(const std::string& input, lumenor::Pixel background,
+                   std::optional<lumenor::SaveFile>& output) {
+  lumenor::MemoryCanvas canvas(background);
+  lumenor::LoadImageFile(input, canvas);
+  std::cout << canvas.Title() << std::endl;
+  for (const auto& message : canvas.Messages()) std::cerr << message << '\n';
+  if (output && !WritePpm(canvas, *output)) return CannotWrite(*output);
+  return canvas.Messages().empty() ? 0 : 1;
+}
+
+// FILE's stored values as PNG. What a broken file held before it failed is written, as the
+// PPM keeps what was painted; a file without a picture writes nothing.
+int DecodeToPng(const std::string& input, lumenor::SaveFile& output) {
+  const lumenor::StoredImage image = lumenor::LoadStoredImage(input);
+  std::cout << TitleOf(image) << std::endl;
+  for (const auto& message : image.messages) std::cerr << message << '\n';
+  if (image.values.empty()) {
+    output.Abandon("not written: the file holds no picture");
+    std::cerr << "lumenor-decode: " << output.Error() << '\n';
+    return 1;
+  }
+  if (!lumenor::WriteStoredImagePng(image, output)) return CannotWrite(output);
+  return image.messages.empty() ? 0 : 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string input;
+  // A file-size limit makes a write fail with EFBIG, reported, rather than kill the process.
+  std::signal(SIGXFSZ, SIG_IGN);
+
+  std::vector<std::string> inputs;
   std::string output;
-  lumenor::Pixel background = lumenor::kWorkspaceGrey;
+  std::optional<std::string> pngFolder;
+  std::optional<lumenor::Pixel> background;
+  bool optionsEnded = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "-o" && i + 1 < argc) {
+    if (arg.empty()) return Usage();
+    if (optionsEnded || arg[0] != '-') {
+      inputs.push_back(arg);
+    } else if (arg == "--") {
+      optionsEnded = true;
+    } else if (arg == "-o" && i + 1 < argc && output.empty()) {
       output = argv[++i];
-    } else if (arg == "--background" && i + 1 < argc) {
-      const auto colour = ParseColour(argv[++i]);
-      if (!colour) return Usage();
-      background = *colour;
-    } else if (input.empty() && !arg.empty() && arg[0] != '-') {
-      input = arg;
+    } else if (arg == "--png-dir" && i + 1 < argc && !pngFolder) {
+      pngFolder = argv[++i];
+    } else if (arg == "--background" && i + 1 < argc && !background) {
+      background = ParseColour(argv[++i]);
+      if (!background) return Usage();
     } else {
       return Usage();
     }
   }
-  if (input.empty()) return Usage();
 
-  lumenor::MemoryCanvas canvas(background);
-  lumenor::LoadImageFile(input, canvas);
-  std::cout << canvas.Title() << '\n';
-  for (const auto& message : canvas.Messages()) std::cerr << message << '\n';
-  if (!output.empty() && !canvas.WritePpm(output)) {
-    std::cerr << "lumenor-decode: cannot write " << output << '\n';
-    return 2;
+  if (pngFolder) {
+    std::error_code unused;
+    if (inputs.empty() || !output.empty() || background || !fs::is_directory(*pngFolder, unused))
+      return Usage();
+    if (::access(pngFolder->c_str(), W_OK | X_OK) != 0) {
+      std::cerr << "lumenor-decode: " << *pngFolder
+                << ": no file can be written in it: " << std::generic_category().message(errno)
+                << '\n';
+      return 1;
+    }
+    return ConvertToPngFolder(*pngFolder, inputs);
   }
-  return canvas.Messages().empty() ? 0 : 1;
+
+  if (inputs.size() != 1) return Usage();
+  const auto format = FormatOf(output);
+  if (!format) return Usage();
+  const std::string& input = inputs.front();
+  // The output is checked, and refused when it is the input, before anything is read.
+  std::optional<lumenor::SaveFile> file;
+  if (*format != Format::kNone) {
+    file.emplace(output, input);
+    if (!file->Ok()) return CannotWrite(*file);
+  }
+  if (*format == Format::kPng) return DecodeToPng(input, *file);
+  return DecodeToCanvas(input, background.value_or(lumenor::kWorkspaceGrey), file);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 using lumenor::Pixel;
 
@@ -18,6 +19,8 @@ bool ThumbnailCanvas::Resize(int width, int height) {
   folded_.assign(static_cast<std::size_t>(height), false);
   sums_.assign(static_cast<std::size_t>(columns_.Length()) * rows_.Length() * 3, 0);
   across_.assign(static_cast<std::size_t>(columns_.Length()) * 3, 0);
+  lastRow_.assign(static_cast<std::size_t>(width), 0);
+  acrossIsLastRow_ = false;
   discarded_.assign(static_cast<std::size_t>(width), background_);
   return true;
 }
@@ -39,12 +42,15 @@ bool ThumbnailCanvas::Progress(int top, int bottom) {
   return true;
 }
 
+void ThumbnailCanvas::FillRows(int top, int bottom, Pixel pixel) {
+  painting_.erase(painting_.lower_bound(top), painting_.upper_bound(bottom));
+  FoldUnfolded(top, bottom, pixel);
+}
+
 std::vector<Pixel> ThumbnailCanvas::Finish() {
   for (auto& [y, row] : painting_) Fold(y, row.data());
   painting_.clear();
-  const std::vector<Pixel> background(static_cast<std::size_t>(width_), background_);
-  for (int y = 0; y < height_; ++y)
-    if (!folded_[static_cast<std::size_t>(y)]) Fold(y, background.data());
+  FoldUnfolded(0, height_ - 1, background_);
 
   std::vector<Pixel> thumbnail(static_cast<std::size_t>(columns_.Length()) * rows_.Length());
   for (int o = 0; o < rows_.Length(); ++o)
@@ -60,11 +66,61 @@ std::vector<Pixel> ThumbnailCanvas::Finish() {
   return thumbnail;
 }
 
+// Rows top..bottom not folded yet, all of one colour, folded run by run.
+void ThumbnailCanvas::FoldUnfolded(int top, int bottom, Pixel pixel) {
+  for (int y = top; y <= bottom;) {
+    if (folded_[static_cast<std::size_t>(y)]) {
+      ++y;
+      continue;
+    }
+    int last = y;
+    while (last < bottom && !folded_[static_cast<std::size_t>(last) + 1]) ++last;
+    FoldConstant(y, last, pixel);
+    y = last + 1;
+  }
+}
+
+// What Fold gives for each of rows top..bottom painted in one colour, at the cost of one row:
+// a row of one colour sums across to that colour times each column's total, and the rows'
+// weights under a thumbnail row add up.
+void ThumbnailCanvas::FoldConstant(int top, int bottom, Pixel pixel) {
+  std::fill(folded_.begin() + top, folded_.begin() + bottom + 1, true);
+  acrossIsLastRow_ = false;
+  const std::uint32_t channels[3] = {lumenor::BlueOf(pixel), lumenor::GreenOf(pixel),
+                                     lumenor::RedOf(pixel)};
+  for (int c = 0; c < columns_.Length(); ++c)
+    for (int i = 0; i < 3; ++i)
+      across_[static_cast<std::size_t>(c) * 3 + i] = channels[i] * columns_.Total(c);
+  for (int o = rows_.FirstCovering(top); o <= rows_.LastCovering(bottom); ++o) {
+    const int first = std::max(top, rows_.First(o));
+    const int last = std::min(bottom, rows_.First(o) + rows_.Count(o) - 1);
+    std::uint64_t weight = 0;
+    for (int y = first; y <= last; ++y) weight += rows_.Weights(o)[y - rows_.First(o)];
+    std::uint64_t* sum = &sums_[static_cast<std::size_t>(o) * columns_.Length() * 3];
+    for (std::size_t i = 0; i < across_.size(); ++i) sum[i] += across_[i] * weight;
+  }
+}
+
 // Row y, summed across into the thumbnail's columns, then added to the thumbnail rows it lies
 // under, each for the part of it they cover. Whole numbers: a column's sum is at most 255 * den,
 // well within 32 bits; the thumbnail's sums take 64.
 void ThumbnailCanvas::Fold(int y, const Pixel* row) {
   folded_[static_cast<std::size_t>(y)] = true;
+  // A row like the one before (files share rows, and flat areas repeat) sums across the same.
+  const std::size_t bytes = static_cast<std::size_t>(width_) * sizeof(Pixel);
+  if (!acrossIsLastRow_ || std::memcmp(row, lastRow_.data(), bytes) != 0) {
+    SumAcross(row);
+    std::memcpy(lastRow_.data(), row, bytes);
+    acrossIsLastRow_ = true;
+  }
+  for (int o = rows_.FirstCovering(y); o <= rows_.LastCovering(y); ++o) {
+    const std::uint64_t weight = rows_.Weights(o)[y - rows_.First(o)];
+    std::uint64_t* sum = &sums_[static_cast<std::size_t>(o) * columns_.Length() * 3];
+    for (std::size_t i = 0; i < across_.size(); ++i) sum[i] += across_[i] * weight;
+  }
+}
+
+void ThumbnailCanvas::SumAcross(const Pixel* row) {
   for (int c = 0; c < columns_.Length(); ++c) {
     const std::uint32_t* weights = columns_.Weights(c);
     const Pixel* at = row + columns_.First(c);
@@ -78,10 +134,5 @@ void ThumbnailCanvas::Fold(int y, const Pixel* row) {
     across[0] = blue;
     across[1] = green;
     across[2] = red;
-  }
-  for (int o = rows_.FirstCovering(y); o <= rows_.LastCovering(y); ++o) {
-    const std::uint64_t weight = rows_.Weights(o)[y - rows_.First(o)];
-    std::uint64_t* sum = &sums_[static_cast<std::size_t>(o) * columns_.Length() * 3];
-    for (std::size_t i = 0; i < across_.size(); ++i) sum[i] += across_[i] * weight;
   }
 }

@@ -25,16 +25,21 @@ class ThumbnailCanvas final : public lumenor::Canvas {
   void ShowError(const std::string& utf8Text) override { messages_.push_back(utf8Text); }
   // Rows top..bottom are finished: folds them into the thumbnail.
   bool Progress(int top, int bottom) override;
+  // Rows top..bottom all of one colour, final: folded at once, whatever their number.
+  void FillRows(int top, int bottom, lumenor::Pixel pixel) override;
 
   const std::vector<std::string>& Messages() const { return messages_; }
-  // Folds what is left (rows the load never reached are background) and gives the thumbnail,
-  // ThumbnailWidth() x ThumbnailHeight() pixels, top row first.
+  // Folds what is left (rows the load never reached are background, folded in bulk) and gives
+  // the thumbnail, ThumbnailWidth() x ThumbnailHeight() pixels, top row first.
   std::vector<lumenor::Pixel> Finish();
   int ThumbnailWidth() const { return columns_.Length(); }
   int ThumbnailHeight() const { return rows_.Length(); }
 
  private:
   void Fold(int y, const lumenor::Pixel* row);
+  void SumAcross(const lumenor::Pixel* row);
+  void FoldUnfolded(int top, int bottom, lumenor::Pixel pixel);
+  void FoldConstant(int top, int bottom, lumenor::Pixel pixel);
 
   int size_;
   lumenor::Pixel background_;
@@ -42,8 +47,11 @@ class ThumbnailCanvas final : public lumenor::Canvas {
   lumenor::AxisWeights columns_, rows_;
   std::map<int, std::vector<lumenor::Pixel>> painting_;  // rows handed out, not folded yet
   std::vector<bool> folded_;
-  std::vector<std::uint64_t> sums_;        // per thumbnail pixel: blue, green, red, weighted
-  std::vector<std::uint32_t> across_;      // one row summed across: the same per thumbnail column
+  std::vector<std::uint64_t> sums_;    // per thumbnail pixel: blue, green, red, weighted
+  std::vector<std::uint32_t> across_;  // one row summed across: the same per thumbnail column
+  // The row across_ was last summed from, while across_ still holds its sums.
+  std::vector<lumenor::Pixel> lastRow_;
+  bool acrossIsLastRow_ = false;
   std::vector<lumenor::Pixel> discarded_;  // for rows already folded, which nothing repaints
   std::vector<std::string> messages_;
 };

@@ -15,7 +15,7 @@ from sgi_files import write_giant  # noqa: E402
 BUILD, ENTRY = sys.argv[1], sys.argv[2]
 CONVERT = "/usr/bin/convert"
 GREY = "#9F9F9F"  # the viewer's background, under pictures with alpha
-GIANT_MIB = 32  # peak memory allowed for a 32767 x 32767 picture
+GIANT_MIB = {256: 32, 1024: 64}  # peak memory allowed for a 32767 x 32767 picture, by size
 
 
 def exec_line():
@@ -88,21 +88,40 @@ def main():
             elif largest_difference(have[2], expected[2]) > 2:
                 failures.append("%s: differs from the averaged picture by %d" % (name, largest_difference(have[2], expected[2])))
 
-        # Only the output is written, and a picture of any height takes a few MiB.
+        # Only the output is written, and a picture of any height takes a few MiB, at any size.
         giant = path("giant.rgb")
         write_giant(giant)
-        before = sorted(os.listdir(tmp))
-        code, err, peak = thumbnail(256, giant, path("giant.png"))
-        after = sorted(os.listdir(tmp))
-        print("32767 x 32767: exit %d, peak memory %d KiB" % (code, peak))
-        if code != 0 or pixels(path("giant.png"))[:2] != (256, 256):
-            failures.append("giant: exit %d: %s" % (code, err.strip()))
-        elif pixels(path("giant.png"))[2][:3] != bytes([180, 129, 104]):  # over the grey
-            failures.append("giant: first pixel %s" % pixels(path("giant.png"))[2][:3].hex())
-        if peak > GIANT_MIB * 1024:
-            failures.append("giant: peak memory %d KiB, want at most %d MiB" % (peak, GIANT_MIB))
-        if after != sorted(before + ["giant.png"]):
-            failures.append("giant: files written besides the output: %s" % (set(after) - set(before)))
+        for size, limit in GIANT_MIB.items():
+            before = sorted(os.listdir(tmp))
+            output = path("giant-%d.png" % size)
+            code, err, peak = thumbnail(size, giant, output)
+            after = sorted(os.listdir(tmp))
+            print("32767 x 32767 at -s %d: exit %d, peak memory %d KiB" % (size, code, peak))
+            if code != 0 or pixels(output)[:2] != (size, size):
+                failures.append("giant at %d: exit %d: %s" % (size, code, err.strip()))
+            elif pixels(output)[2][:3] != bytes([180, 129, 104]):  # over the grey
+                failures.append("giant at %d: first pixel %s" % (size, pixels(output)[2][:3].hex()))
+            if peak > limit * 1024:
+                failures.append("giant at %d: peak memory %d KiB, want at most %d MiB" % (size, peak, limit))
+            if after != sorted(before + [os.path.basename(output)]):
+                failures.append("giant at %d: files written besides the output: %s" % (size, set(after) - set(before)))
+
+        # A header claiming 32767 x 32767 RGBA and nothing behind it: the missing values read as
+        # zeros, so the whole preview is clear alpha over the grey.
+        header = bytearray(512)
+        header[0:12] = b"\x01\xda\x00\x01\x00\x03" + (32767).to_bytes(2, "big") * 2 + (4).to_bytes(2, "big")
+        with open(path("header-only.rgb"), "wb") as out:
+            out.write(header)
+        code, err, _ = thumbnail(256, path("header-only.rgb"), path("header-only.png"))
+        if code != 0:
+            failures.append("header only: exit %d: %s" % (code, err.strip()))
+        elif pixels(path("header-only.png"))[2] != bytes([0x9F]) * (256 * 256 * 3):
+            failures.append("header only: not all of the preview is the grey")
+
+        # Sizes above the largest freedesktop size are a usage error.
+        code, err, _ = thumbnail(1025, path("small.rgb"), path("too-large.png"))
+        if code != 2 or os.path.exists(path("too-large.png")):
+            failures.append("-s 1025: exit %d, output %s" % (code, "written" if os.path.exists(path("too-large.png")) else "absent"))
 
         # Files it cannot show: non-zero, one line on stderr, and no output at all.
         header = bytearray(512)

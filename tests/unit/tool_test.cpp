@@ -1,10 +1,14 @@
-// lumenor-decode as a user runs it: exit codes, title on stdout, messages on stderr, PPM output.
+// lumenor-decode and lumenor-thumbnailer as a user runs them: exit codes, title on stdout,
+// messages on stderr, PPM and PNG output, and outputs that cannot be written leaving nothing.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include "scratch_dir.h"
@@ -26,17 +30,36 @@ std::string ReadAll(const fs::path& path) {
   return text.str();
 }
 
+// Every name under folder, hidden ones too, relative to it; symbolic links are not followed.
+std::set<std::string> Listing(const fs::path& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::recursive_directory_iterator(folder))
+    names.insert(fs::relative(entry.path(), folder).string());
+  return names;
+}
+
+const std::string kUsage =
+    "usage: lumenor-decode FILE [-o OUT.png|OUT.ppm] [--background RRGGBB]\n"
+    "       lumenor-decode --png-dir DIR FILE...\n";
+
 class Tool : public testing::Test {
  protected:
   fs::path Write(const std::string& name, const sgi::Bytes& bytes) {
     return dir_.Write(name, bytes);
   }
+  // Runs a shell command line in the scratch folder.
+  ToolRun Run(const std::string& command) {
+    const std::string line = "cd " + dir_.path().string() + " && " + command + " >" +
+                             (dir_ / ".out").string() + " 2>" + (dir_ / ".err").string();
+    const int status = std::system(line.c_str());
+    ToolRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadAll(dir_ / ".out"),
+                ReadAll(dir_ / ".err")};
+    fs::remove(dir_ / ".out");
+    fs::remove(dir_ / ".err");
+    return run;
+  }
   ToolRun Decode(const std::string& args) {
-    const std::string command = std::string(LUMENOR_DECODE_TOOL) + " " + args + " >" +
-                                (dir_ / "out").string() + " 2>" + (dir_ / "err").string();
-    const int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadAll(dir_ / "out"),
-            ReadAll(dir_ / "err")};
+    return Run(std::string(LUMENOR_DECODE_TOOL) + " " + args);
   }
 
   ScratchDir dir_;
@@ -46,6 +69,7 @@ TEST_F(Tool, ExitCodesAndStreams) {
   const auto good = Write("good.rgb", sgi::Verbatim({.name = "two"}, sgi::Pattern(2, 2, 3)));
   auto badBytes = sgi::EncodeHeader({.storage = 2});
   const auto bad = Write("bad.rgb", badBytes);
+  fs::create_directory(dir_ / "folder");
   struct Case {
     std::string args;
     int exitCode;
@@ -57,9 +81,19 @@ TEST_F(Tool, ExitCodesAndStreams) {
       {(dir_ / "missing.bw").string(), 1, "Lumenor 1.0 by Vantris\n",
        "There was an error reading the file:\r\nNo such file or directory (" +
            (dir_ / "missing.bw").string() + ")\n"},
-      {"", 2, "", "usage: lumenor-decode FILE [-o OUT.ppm] [--background RRGGBB]\n"},
-      {good.string() + " --background 12345", 2, "",
-       "usage: lumenor-decode FILE [-o OUT.ppm] [--background RRGGBB]\n"},
+      {bad.string() + " -o bad.png", 1, "Lumenor 1.0 by Vantris\n",
+       "Unsupported compression flag:  2\nlumenor-decode: bad.png: not written: the file holds "
+       "no picture\n"},
+      {"", 2, "", kUsage},
+      {good.string() + " --background 12345", 2, "", kUsage},
+      {good.string() + " -o out.jpg", 2, "", kUsage},
+      {good.string() + " -o out", 2, "", kUsage},
+      {good.string() + " " + good.string(), 2, "", kUsage},
+      {"--png-dir folder", 2, "", kUsage},
+      {"--png-dir missing " + good.string(), 2, "", kUsage},
+      {"--png-dir good.rgb " + good.string(), 2, "", kUsage},
+      {"--png-dir folder -o out.png " + good.string(), 2, "", kUsage},
+      {"--png-dir folder --background 000000 " + good.string(), 2, "", kUsage},
   };
   for (const auto& c : cases) {
     const ToolRun run = Decode(c.args);
@@ -67,7 +101,7 @@ TEST_F(Tool, ExitCodesAndStreams) {
     EXPECT_EQ(run.out, c.out) << c.args;
     EXPECT_EQ(run.err, c.err) << c.args;
   }
-  EXPECT_FALSE(fs::exists(dir_ / "missing.bw"));
+  EXPECT_EQ(Listing(dir_.path()), (std::set<std::string>{"good.rgb", "bad.rgb", "folder"}));
 }
 
 TEST_F(Tool, WritesTheCanvasAsPpm) {
@@ -78,6 +112,167 @@ TEST_F(Tool, WritesTheCanvasAsPpm) {
   const std::string want =
       std::string("P6\n2 1\n255\n") + std::string{10, 30, 50} + std::string{0, 0, char(0xFF)};
   EXPECT_EQ(ReadAll(output), want);
+}
+
+// What an independent reader (Pillow) finds in a PNG: "MODE WIDTH HEIGHT TITLE-IN-HEX\n" and the
+// pixel bytes, rows top first, channels interleaved.
+std::string ReadPngWithPillow(const fs::path& png) {
+  const fs::path dump = png.string() + ".dump";
+  const std::string script =
+      "import sys; from PIL import Image\n"
+      "im = Image.open(sys.argv[1])\n"
+      "title = im.info.get('Title', '').encode('latin-1').hex()\n"
+      "open(sys.argv[2], 'wb').write(('%s %d %d %s\\n' % (im.mode, im.width, im.height, "
+      "title)).encode() + im.tobytes())\n";
+  const std::string command =
+      "/usr/bin/python3 -c \"" + script + "\" " + png.string() + " " + dump.string();
+  if (std::system(command.c_str()) != 0) return "Pillow could not read " + png.string();
+  std::string result = ReadAll(dump);
+  fs::remove(dump);
+  return result;
+}
+
+std::string Hex(const std::string& bytes) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  for (const unsigned char c : bytes) hex += {kDigits[c >> 4], kDigits[c & 15]};
+  return hex;
+}
+
+TEST_F(Tool, PngHoldsTheStoredValuesAndTheName) {
+  struct Case {
+    unsigned channels;
+    bool rle;
+    std::string name;   // as the header stores it
+    std::string title;  // what the PNG's Title holds
+    std::string mode;   // Pillow's name for the PNG's colour type
+  };
+  const std::string eighty(80, 'n');
+  const Case cases[] = {
+      {1, false, "grey", "grey", "L"},
+      {1, true, "Zo\xEB", "Zo\xEB", "L"},
+      {2, false, "grey and alpha", "grey and alpha", "LA"},
+      {2, true, "tab\there\x85", "tab here ", "LA"},
+      {3, false, "line\nfeed", "line\nfeed", "RGB"},
+      {3, true, eighty, eighty, "RGB"},
+      {4, false, "", "", "RGBA"},
+      {4, true, "rgba\x7f", "rgba ", "RGBA"},
+  };
+  unsigned seed = 1;
+  for (const auto& c : cases) {
+    const std::string label =
+        std::to_string(c.channels) + (c.rle ? " rle " : " verbatim ") + c.mode;
+    const sgi::Planes planes = sgi::Pattern(37, 23, c.channels, seed++);
+    const sgi::Header header{.name = c.name};
+    const auto input = Write("in.rgb", c.rle ? sgi::Rle(header, planes, sgi::Layout::kShuffled)
+                                             : sgi::Verbatim(header, planes));
+    ASSERT_EQ(Decode(input.string() + " -o out.png").exitCode, 0) << label;
+
+    std::string want;
+    for (unsigned y = 0; y < planes.height; ++y)
+      for (unsigned x = 0; x < planes.width; ++x)
+        for (unsigned channel = 0; channel < c.channels; ++channel)
+          want += static_cast<char>(planes.at(channel, planes.height - 1 - y, x));
+    const std::string dump = ReadPngWithPillow(dir_ / "out.png");
+    const std::size_t headerEnd = dump.find('\n') + 1;
+    EXPECT_EQ(dump.substr(0, headerEnd), c.mode + " 37 23 " + Hex(c.title) + "\n") << label;
+    const std::string have = dump.substr(headerEnd);
+    const auto differs = std::mismatch(have.begin(), have.end(), want.begin(), want.end());
+    EXPECT_TRUE(differs.first == have.end() && differs.second == want.end())
+        << label << ": " << have.size() << " bytes, want " << want.size()
+        << "; the first difference at byte " << differs.first - have.begin();
+  }
+}
+
+// Pictures of noise: their PNGs are about as large as their values.
+sgi::Planes Noise(unsigned width, unsigned height, unsigned channels) {
+  sgi::Planes planes{width, height, channels, {}};
+  std::uint32_t state = 12345;
+  for (std::size_t i = 0; i < std::size_t{width} * height * channels; ++i) {
+    state = state * 1664525u + 1013904223u;
+    planes.values.push_back(static_cast<std::uint8_t>(state >> 24));
+  }
+  return planes;
+}
+
+// Outputs that must not or cannot be written: the tool says which and why in one line, exits
+// non-zero, leaves no file behind (neither the output nor a temporary) and the input as it was.
+TEST_F(Tool, FailedOutputsLeaveNothingBehind) {
+  const std::string decode = LUMENOR_DECODE_TOOL;
+  const std::string thumbnail = std::string(LUMENOR_THUMBNAILER_TOOL) + " -s 128";
+  // The superuser writes in read-only folders unless it gives up that power.
+  const std::string unprivileged =
+      ::geteuid() == 0 ? "setpriv --bounding-set -dac_override,-dac_read_search " : "";
+  // 2 KiB (dash counts blocks of 512 bytes); every picture below makes a larger file.
+  const std::string sizeLimit = "ulimit -f 4; ";
+  struct Case {
+    std::string label;
+    std::string prepare;  // shell commands run first, in a folder holding in.rgb
+    std::string command;
+    int exitCode;
+    std::string message;               // a part of the one line on stderr
+    std::set<std::string> filesAfter;  // besides what was there before
+  };
+  // clang-format off
+  const Case cases[] = {
+      {"a symbolic link to the input", "ln -s in.rgb out.png", decode + " in.rgb -o out.png", 2,
+       "out.png: is the input file in.rgb; it is never written over", {}},
+      {"a hard link to the input", "ln in.rgb out.ppm", decode + " in.rgb -o out.ppm", 2,
+       "out.ppm: is the input file", {}},
+      {"the input under another spelling", "mkdir sub", thumbnail + " in.rgb ./sub/../in.rgb", 1,
+       "./sub/../in.rgb: is the input file", {}},
+      {"the thumbnailer's input through a link", "ln -s in.rgb out.png",
+       thumbnail + " in.rgb out.png", 1, "out.png: is the input file", {}},
+      {"a folder", "mkdir out.png", decode + " in.rgb -o out.png", 2, "out.png: is a folder", {}},
+      {"a folder for the thumbnail", "mkdir out.png", thumbnail + " in.rgb out.png", 1,
+       "out.png: is a folder", {}},
+      {"a read-only folder", "mkdir ro && chmod 555 ro",
+       unprivileged + decode + " in.rgb -o ro/out.png", 2,
+       "ro/out.png: cannot be written: Permission denied", {}},
+      {"a read-only file", "echo old >out.png && chmod 444 out.png",
+       unprivileged + decode + " in.rgb -o out.png", 2,
+       "out.png: cannot be written: Permission denied", {}},
+      {"a file-size limit, PNG", "", sizeLimit + decode + " in.rgb -o out.png", 2,
+       "out.png: cannot be written: File too large", {}},
+      {"a file-size limit, PPM", "", sizeLimit + decode + " in.rgb -o out.ppm", 2,
+       "out.ppm: cannot be written: File too large", {}},
+      {"a file-size limit, thumbnail", "", sizeLimit + thumbnail + " in.rgb out.png", 1,
+       "out.png: cannot be written: File too large", {}},
+      {"two inputs, one output name", "mkdir a dir && cp in.rgb a/in.BW",
+       decode + " --png-dir dir in.rgb a/in.BW", 1,
+       "a/in.BW: dir/in.png is already the output of in.rgb; not converted", {"dir/in.png"}},
+      {"an unwritable output folder", "mkdir dir && chmod 555 dir",
+       unprivileged + decode + " --png-dir dir in.rgb", 1,
+       "dir: no file can be written in it: Permission denied", {}},
+      {"a missing input among good ones", "mkdir dir && cp in.rgb more.Inta",
+       decode + " --png-dir dir in.rgb missing.sgi more.Inta", 1,
+       "missing.sgi: There was an error reading the file: No such file or directory (missing.sgi)",
+       {"dir/in.png", "dir/more.png"}},
+  };
+  // clang-format on
+  const sgi::Bytes picture = sgi::Verbatim({.name = "noise"}, Noise(160, 120, 3));
+  int number = 0;
+  for (const auto& c : cases) {
+    const fs::path folder = dir_ / ("case" + std::to_string(++number));
+    fs::create_directory(folder);
+    dir_.Write(fs::relative(folder / "in.rgb", dir_.path()).string(), picture);
+    const std::string inFolder = "cd " + folder.filename().string() + " && ";
+    ASSERT_EQ(c.prepare.empty() ? 0 : Run(inFolder + c.prepare).exitCode, 0) << c.label;
+    std::set<std::string> want = Listing(folder);
+    want.insert(c.filesAfter.begin(), c.filesAfter.end());
+
+    const ToolRun run = Run(inFolder + c.command);
+    EXPECT_EQ(run.exitCode, c.exitCode) << c.label;
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << c.label << ": " << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << c.label << ": " << run.err;
+    EXPECT_EQ(Listing(folder), want) << c.label;
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(folder / "in.rgb"))) << c.label;
+    EXPECT_TRUE(ReadAll(folder / "in.rgb") == std::string(picture.begin(), picture.end()))
+        << c.label << ": the input was changed";
+    for (const auto& entry : fs::recursive_directory_iterator(folder))  // let the folder go
+      if (entry.is_directory() && !entry.is_symlink())
+        fs::permissions(entry.path(), fs::perms(0755));
+  }
 }
 
 }  // namespace

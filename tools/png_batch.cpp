@@ -1,0 +1,153 @@
+#include "png_batch.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <stdexcept>
+#include <thread>
+#include <utility>
+
+#include "one_line.h"
+#include "png_writer.h"
+#include "save_file.h"
+#include "stored_image.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+bool IsSgiExtension(std::string extension) {
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (const char* known : {".rgb", ".rgba", ".bw", ".sgi", ".int", ".inta"})
+    if (extension == known) return true;
+  return false;
+}
+
+// Why the file cannot be converted, or nothing once its PNG is in place.
+std::optional<std::string> Convert(const std::string& input, const std::string& output) {
+  const lumenor::StoredImage image = lumenor::LoadStoredImage(input);
+  if (!image.messages.empty()) {
+    std::string why;
+    for (const auto& message : image.messages) why += (why.empty() ? "" : "; ") + OneLine(message);
+    return why;
+  }
+  if (image.width == 0 || image.height == 0)
+    return "the picture has no pixels (" + std::to_string(image.width) + " x " +
+           std::to_string(image.height) + ")";
+  lumenor::SaveFile file(output, input);
+  if (!lumenor::WriteStoredImagePng(image, file)) return file.Error();
+  return std::nullopt;
+}
+
+// stderr as the user sees it: failure lines, and on a terminal one progress line kept last.
+class Report {
+ public:
+  explicit Report(std::size_t total) : total_(total), terminal_(::isatty(STDERR_FILENO) == 1) {
+    ShowProgress();
+  }
+
+  void Failed(const std::string& input, const std::string& why) {
+    const std::lock_guard lock(mutex_);
+    ClearProgress();
+    std::fprintf(stderr, "lumenor-decode: %s: %s\n", input.c_str(), why.c_str());
+    ShowProgress();
+  }
+  void Done() {
+    const std::lock_guard lock(mutex_);
+    ++done_;
+    ClearProgress();
+    ShowProgress();
+  }
+  void Finish() {
+    const std::lock_guard lock(mutex_);
+    if (terminal_) std::fputc('\n', stderr);
+  }
+
+ private:
+  void ClearProgress() {
+    if (terminal_) std::fputs("\r\033[K", stderr);
+  }
+  void ShowProgress() {
+    if (terminal_) std::fprintf(stderr, "lumenor-decode: %zu of %zu done", done_, total_);
+    std::fflush(stderr);
+  }
+
+  std::mutex mutex_;
+  std::size_t total_;
+  std::size_t done_ = 0;
+  bool terminal_;
+};
+
+}  // namespace
+
+std::string PngPathFor(const std::string& folder, const std::string& input) {
+  const fs::path name = fs::path(input).filename();
+  const fs::path base = IsSgiExtension(name.extension().string()) ? name.stem() : name;
+  return (fs::path(folder) / base).string() + ".png";
+}
+
+int ConvertToPngFolder(const std::string& folder, const std::vector<std::string>& inputs) {
+  struct Job {
+    std::string input, output;
+    std::optional<std::string> refused;
+  };
+  // Refusals decided before any work, in the order the inputs were given: an output name taken
+  // by an earlier input, and an output that is one of the inputs (another worker may be reading
+  // it).
+  std::set<std::pair<dev_t, ino_t>> inputFiles;
+  for (const auto& input : inputs) {
+    struct stat file {};
+    if (::stat(input.c_str(), &file) == 0) inputFiles.emplace(file.st_dev, file.st_ino);
+  }
+  std::vector<Job> jobs;
+  std::map<std::string, std::string> takenBy;
+  for (const auto& input : inputs) {
+    Job job{input, PngPathFor(folder, input), std::nullopt};
+    struct stat existing {};
+    const auto [taken, added] = takenBy.try_emplace(job.output, input);
+    if (!added)
+      job.refused = job.output + " is already the output of " + taken->second + "; not converted";
+    else if (::stat(job.output.c_str(), &existing) == 0 &&
+             inputFiles.count({existing.st_dev, existing.st_ino}) > 0)
+      job.refused = job.output + ": is one of the input files; it is never written over";
+    jobs.push_back(std::move(job));
+  }
+
+  if (jobs.empty()) return 0;
+  Report report(jobs.size());
+  std::atomic<std::size_t> next{0};
+  std::atomic<bool> anyFailed{false};
+  const auto work = [&] {
+    for (std::size_t i = next++; i < jobs.size(); i = next++) {
+      const Job& job = jobs[i];
+      std::optional<std::string> failure = job.refused;
+      try {
+        if (!failure) failure = Convert(job.input, job.output);
+      } catch (const std::exception& e) {  // memory for the PNG's rows, a thread's own failure
+        failure = e.what();
+      }
+      if (failure) {
+        anyFailed = true;
+        report.Failed(job.input, *failure);
+      }
+      report.Done();
+    }
+  };
+  const std::size_t workers =
+      std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, jobs.size());
+  std::vector<std::jthread> threads;
+  for (std::size_t w = 1; w < workers; ++w) threads.emplace_back(work);
+  work();
+  for (auto& thread : threads) thread.join();
+  report.Finish();
+  return anyFailed ? 1 : 0;
+}
