@@ -1,12 +1,14 @@
 #pragma once
 
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <optional>
 
 class QWidget;
 
-// The platform's modal pieces: the file-open dialog, message boxes and the beep. The window
-// takes them through this interface so that tests can answer them without a real modal loop.
+// The platform's modal pieces: the file dialogs, message boxes, the facts dialog and the beep. The
+// window takes them through this interface so that tests can answer them without a real modal loop.
 class Dialogs {
  public:
   enum class Icon { Critical, Information };
@@ -17,7 +19,14 @@ class Dialogs {
   // by ';'. Returns the chosen name, or nothing when the user cancels.
   virtual std::optional<QString> ShowOpen(QWidget* parent, const QString& title,
                                           const QString& filter, const QString& initialName) = 0;
+  // Shows the file-save dialog at initialPath (folder and name), asking before it replaces a
+  // file. Returns the chosen name, or nothing when the user cancels.
+  virtual std::optional<QString> ShowSave(QWidget* parent, const QString& title,
+                                          const QString& filter, const QString& initialPath) = 0;
   // A modal box with an OK button; lines in text are broken by CR LF.
   virtual void MsgBox(QWidget* parent, const QString& title, const QString& text, Icon icon) = 0;
+  // A modal dialog of labelled values, one a line, that can be selected and copied.
+  virtual void ShowFacts(QWidget* parent, const QString& title,
+                         const QList<QPair<QString, QString>>& lines) = 0;
   virtual void Beep() = 0;
 };

@@ -2,20 +2,27 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
+#include <QDir>
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QStatusBar>
 #include <QUrl>
 #include <QWheelEvent>
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -23,6 +30,9 @@
 #include "folder.h"
 #include "module1.h"
 #include "picture1.h"
+#include "picture_export.h"
+#include "picture_facts.h"
+#include "status_readout.h"
 #include "window_canvas.h"
 
 namespace {
@@ -31,6 +41,25 @@ const QString kInitialTitle = QStringLiteral("Lumenor 1.0 by Vantris");
 const QString kOpenTitle = QStringLiteral("Select a RGB Image");
 const QString kOpenFilter =
     QStringLiteral("RGB Images (*.bw, *.rgb)|*.bw; *.rgb|All Files (*.*)|*.*");
+
+// What is remembered between runs, and only once the user has chosen it in the menu.
+const QString kStatusBarSetting = QStringLiteral("view/statusBar");
+const QString kFitSetting = QStringLiteral("view/fitToWindow");
+
+// $XDG_CONFIG_HOME/lumenor/lumenor.conf
+std::unique_ptr<QSettings> SettingsFile() {
+  return std::make_unique<QSettings>(QStringLiteral("lumenor"), QStringLiteral("lumenor"));
+}
+
+// The header of the file about to be loaded; a file that cannot be read has none to tell of.
+lumenor::ImageHeader ReadHeaderOf(const QByteArray& fileName) {
+  try {
+    lumenor::FileSource file(fileName.toStdString());
+    return lumenor::ReadHeader(file);
+  } catch (const std::exception&) {
+    return {};
+  }
+}
 
 // Keyboard and wheel panning, in logical pixels (so the same distance on every screen).
 constexpr double kArrowStep = 32;
@@ -77,84 +106,89 @@ Form1::Form1(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent), dialogs_(
   setAcceptDrops(true);
 
   folder_ = new Folder(this);
-  connect(folder_, &Folder::listChanged, this, &Form1::UpdateGoItems);
+  connect(folder_, &Folder::listChanged, this, &Form1::UpdateItems);
   // The picture follows its file: rewritten in place or replaced, it is loaded again.
   connect(folder_, &Folder::currentFileChanged, this, &Form1::mnuReload_Click);
 
   CreateMenus();
-  resize(kInitialClientWidth, kInitialClientHeight + menuBar()->sizeHint().height());
+  const auto settings = SettingsFile();
+  mnuFit_->setChecked(settings->value(kFitSetting, false).toBool());
+  if (settings->value(kStatusBarSetting, false).toBool()) ShowStatusBar(true);
+  const int bars =
+      menuBar()->sizeHint().height() + (status_ ? statusBar()->sizeHint().height() : 0);
+  resize(kInitialClientWidth, kInitialClientHeight + bars);
 }
 
 void Form1::CreateMenus() {
-  mnuFile_ = menuBar()->addMenu(QStringLiteral("&File"));
-  mnuFile_->setObjectName(QStringLiteral("mnuFile"));
-  mnuOpen_ = mnuFile_->addAction(QStringLiteral("&Open"));
-  mnuOpen_->setObjectName(QStringLiteral("mnuOpen"));
-  mnuOpen_->setShortcut(QKeySequence::Open);
+  const auto menu = [this](const char* caption, const char* name) {
+    QMenu* created = menuBar()->addMenu(QString::fromLatin1(caption));
+    created->setObjectName(QString::fromLatin1(name));
+    return created;
+  };
+  const auto item = [](QMenu* in, const char* caption, const char* name, QKeySequence key) {
+    QAction* created = in->addAction(QString::fromLatin1(caption));
+    created->setObjectName(QString::fromLatin1(name));
+    created->setShortcut(key);
+    return created;
+  };
+  mnuFile_ = menu("&File", "mnuFile");
+  mnuOpen_ = item(mnuFile_, "&Open", "mnuOpen", QKeySequence::Open);
+  mnuExport_ = item(mnuFile_, "E&xport as PNG...", "mnuExport",
+                    QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+  mnuProperties_ =
+      item(mnuFile_, "P&roperties", "mnuProperties", QKeySequence(Qt::ALT | Qt::Key_Return));
   mnuSep1_ = mnuFile_->addSeparator();
   mnuSep1_->setObjectName(QStringLiteral("mnuSep1"));
-  mnuExit_ = mnuFile_->addAction(QStringLiteral("&Exit"));
-  mnuExit_->setObjectName(QStringLiteral("mnuExit"));
-  mnuExit_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+  mnuExit_ = item(mnuFile_, "&Exit", "mnuExit", QKeySequence(Qt::CTRL | Qt::Key_Q));
 
-  mnuView_ = menuBar()->addMenu(QStringLiteral("&View"));
-  mnuView_->setObjectName(QStringLiteral("mnuView"));
-  mnuZoomIn_ = mnuView_->addAction(QStringLiteral("Zoom &In"));
-  mnuZoomIn_->setObjectName(QStringLiteral("mnuZoomIn"));
+  mnuEdit_ = menu("&Edit", "mnuEdit");
+  mnuCopy_ = item(mnuEdit_, "&Copy", "mnuCopy", QKeySequence::Copy);
+
+  mnuView_ = menu("&View", "mnuView");
+  mnuZoomIn_ = item(mnuView_, "Zoom &In", "mnuZoomIn", {});
   mnuZoomIn_->setShortcuts(QKeySequence::ZoomIn);
-  mnuZoomOut_ = mnuView_->addAction(QStringLiteral("Zoom &Out"));
-  mnuZoomOut_->setObjectName(QStringLiteral("mnuZoomOut"));
+  mnuZoomOut_ = item(mnuView_, "Zoom &Out", "mnuZoomOut", {});
   mnuZoomOut_->setShortcuts(QKeySequence::ZoomOut);
-  mnuActualSize_ = mnuView_->addAction(QStringLiteral("&Actual Size"));
-  mnuActualSize_->setObjectName(QStringLiteral("mnuActualSize"));
-  mnuActualSize_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
-  mnuFit_ = mnuView_->addAction(QStringLiteral("&Fit to Window"));
-  mnuFit_->setObjectName(QStringLiteral("mnuFit"));
-  mnuFit_->setShortcut(QKeySequence(Qt::Key_F));
+  mnuActualSize_ =
+      item(mnuView_, "&Actual Size", "mnuActualSize", QKeySequence(Qt::CTRL | Qt::Key_0));
+  mnuFit_ = item(mnuView_, "&Fit to Window", "mnuFit", QKeySequence(Qt::Key_F));
   mnuFit_->setCheckable(true);
   mnuView_->addSeparator();
-  mnuFullScreen_ = mnuView_->addAction(QStringLiteral("F&ull Screen"));
-  mnuFullScreen_->setObjectName(QStringLiteral("mnuFullScreen"));
-  mnuFullScreen_->setShortcut(QKeySequence(Qt::Key_F11));
+  mnuStatusBar_ = item(mnuView_, "&Status Bar", "mnuStatusBar", {});
+  mnuStatusBar_->setCheckable(true);
+  mnuFullScreen_ = item(mnuView_, "F&ull Screen", "mnuFullScreen", QKeySequence(Qt::Key_F11));
   mnuFullScreen_->setCheckable(true);
   mnuView_->addSeparator();
-  mnuReload_ = mnuView_->addAction(QStringLiteral("&Reload"));
-  mnuReload_->setObjectName(QStringLiteral("mnuReload"));
-  mnuReload_->setShortcut(QKeySequence(Qt::Key_F5));
+  mnuReload_ = item(mnuView_, "&Reload", "mnuReload", QKeySequence(Qt::Key_F5));
 
-  mnuGo_ = menuBar()->addMenu(QStringLiteral("&Go"));
-  mnuGo_->setObjectName(QStringLiteral("mnuGo"));
-  const auto goItem = [this](const char* caption, const char* name, QKeySequence key) {
-    QAction* item = mnuGo_->addAction(QString::fromLatin1(caption));
-    item->setObjectName(QString::fromLatin1(name));
-    item->setShortcut(key);
-    return item;
-  };
-  mnuNext_ = goItem("&Next Picture", "mnuNext", QKeySequence(Qt::Key_Space));
-  mnuPrevious_ = goItem("&Previous Picture", "mnuPrevious", QKeySequence(Qt::Key_Backspace));
-  mnuFirst_ = goItem("&First Picture", "mnuFirst", QKeySequence(Qt::CTRL | Qt::Key_Home));
-  mnuLast_ = goItem("&Last Picture", "mnuLast", QKeySequence(Qt::CTRL | Qt::Key_End));
-  UpdateGoItems();
+  mnuGo_ = menu("&Go", "mnuGo");
+  mnuNext_ = item(mnuGo_, "&Next Picture", "mnuNext", QKeySequence(Qt::Key_Space));
+  mnuPrevious_ = item(mnuGo_, "&Previous Picture", "mnuPrevious", QKeySequence(Qt::Key_Backspace));
+  mnuFirst_ = item(mnuGo_, "&First Picture", "mnuFirst", QKeySequence(Qt::CTRL | Qt::Key_Home));
+  mnuLast_ = item(mnuGo_, "&Last Picture", "mnuLast", QKeySequence(Qt::CTRL | Qt::Key_End));
 
-  mnuHelp_ = menuBar()->addMenu(QStringLiteral("&Help"));
-  mnuHelp_->setObjectName(QStringLiteral("mnuHelp"));
-  mnuAbout_ = mnuHelp_->addAction(QStringLiteral("&About..."));
-  mnuAbout_->setObjectName(QStringLiteral("mnuAbout"));
+  mnuHelp_ = menu("&Help", "mnuHelp");
+  mnuAbout_ = item(mnuHelp_, "&About...", "mnuAbout", {});
 
   // Queued, so that a load runs from the event loop rather than inside the menu's own handling.
   connect(mnuOpen_, &QAction::triggered, this, &Form1::mnuOpen_Click, Qt::QueuedConnection);
+  connect(mnuExport_, &QAction::triggered, this, &Form1::mnuExport_Click);
+  connect(mnuProperties_, &QAction::triggered, this, &Form1::mnuProperties_Click);
   connect(mnuExit_, &QAction::triggered, this, &Form1::mnuExit_Click);
+  connect(mnuCopy_, &QAction::triggered, this, &Form1::mnuCopy_Click);
   connect(mnuZoomIn_, &QAction::triggered, this, &Form1::mnuZoomIn_Click);
   connect(mnuZoomOut_, &QAction::triggered, this, &Form1::mnuZoomOut_Click);
   connect(mnuActualSize_, &QAction::triggered, this, &Form1::mnuActualSize_Click);
   connect(mnuFit_, &QAction::triggered, this, &Form1::mnuFit_Click);
-  connect(mnuAbout_, &QAction::triggered, this, &Form1::mnuAbout_Click);
-  connect(mnuReload_, &QAction::triggered, this, &Form1::mnuReload_Click);
+  connect(mnuStatusBar_, &QAction::triggered, this, &Form1::mnuStatusBar_Click);
   connect(mnuFullScreen_, &QAction::triggered, this, &Form1::mnuFullScreen_Click);
+  connect(mnuReload_, &QAction::triggered, this, &Form1::mnuReload_Click);
   connect(mnuNext_, &QAction::triggered, this, &Form1::mnuNext_Click);
   connect(mnuPrevious_, &QAction::triggered, this, &Form1::mnuPrevious_Click);
   connect(mnuFirst_, &QAction::triggered, this, &Form1::mnuFirst_Click);
   connect(mnuLast_, &QAction::triggered, this, &Form1::mnuLast_Click);
+  connect(mnuAbout_, &QAction::triggered, this, &Form1::mnuAbout_Click);
+  UpdateItems();
 }
 
 QWidget& Form1::ClientArea() const { return *Picture1_; }
@@ -190,10 +224,14 @@ bool Form1::LoadOnce(const QByteArray& fileName, bool keepView) {
   Picture1_->Refresh();
   mnuOpen_->setEnabled(false);
   Picture1_->Clear();
+  shown_.reset();
   // Every picture starts at actual size, unless Fit to Window is chosen or it is loaded again.
   if (!keepView && !mnuFit_->isChecked() && !(CurrentZoom() == ViewGeometry::kActualSize))
     ZoomAbout(ViewGeometry::kActualSize, QPointF(0, 0));
   loading_ = true;
+  UpdateItems();
+  // The file as it is loaded, for what the window says of it afterwards.
+  ShownPicture loaded{fileName, ReadHeaderOf(fileName), FileStamp::Of(fileName)};
   {
     // The load ends at its next progress point when the program ends or a step asks for another
     // picture.
@@ -201,10 +239,12 @@ bool Form1::LoadOnce(const QByteArray& fileName, bool keepView) {
         *this, *Picture1_, dialogs_, [this] { return ending_ || !nextOpen_.isEmpty(); },
         [this] { CanvasSized(); });
     lumenor::LoadImageFile(fileName.toStdString(), canvas);
+    loaded.loadedCleanly = !canvas.Failed();
+    if (canvas.Titled()) shown_ = loaded;
   }
   loading_ = false;
   mnuOpen_->setEnabled(true);
-  UpdateGoItems();
+  UpdateItems();
   if (ending_ || !nextOpen_.isEmpty()) return false;
   Picture1_->Refresh();
   dialogs_.Beep();
@@ -217,7 +257,7 @@ void Form1::WalkTo(const QByteArray& path, bool keepView) {
   folder_->SetCurrent(path);
   nextOpen_ = path;
   nextKeepsView_ = keepView;
-  UpdateGoItems();
+  UpdateItems();
   if (loading_ || walkQueued_) return;  // it ends at its next progress point, then this one runs
   // From the event loop, as the Open command's load runs.
   walkQueued_ = true;
@@ -233,13 +273,77 @@ void Form1::WalkTo(const QByteArray& path, bool keepView) {
       Qt::QueuedConnection);
 }
 
-void Form1::UpdateGoItems() {
+void Form1::UpdateItems() {
   const bool any = !folder_->Current().isEmpty();
   mnuNext_->setEnabled(any && folder_->HasNext());
   mnuPrevious_->setEnabled(any && folder_->HasPrevious());
   mnuFirst_->setEnabled(any);
   mnuLast_->setEnabled(any);
   mnuReload_->setEnabled(any);
+  const bool shown = shown_.has_value() && !loading_;
+  mnuCopy_->setEnabled(shown);
+  mnuExport_->setEnabled(shown);
+  mnuProperties_->setEnabled(shown);
+  if (status_) status_->Show(shown_, folder_->Position(), folder_->Count(), CurrentZoom());
+}
+
+void Form1::mnuCopy_Click() {
+  if (!shown_ || loading_) return;
+  QString why;
+  std::unique_ptr<QMimeData> picture = PictureMimeData(shown_->path, &why);
+  if (!picture)
+    return dialogs_.MsgBox(this, QStringLiteral("Error"),
+                           QStringLiteral("The picture could not be copied:\r\n") + why,
+                           Dialogs::Icon::Critical);
+  QGuiApplication::clipboard()->setMimeData(picture.release());
+}
+
+void Form1::mnuExport_Click() {
+  if (!shown_ || loading_) return;
+  const QFileInfo file(QFile::decodeName(shown_->path));
+  // The picture's name without its SGI extension, in its own folder.
+  static const QRegularExpression kPictureExtension(
+      QStringLiteral("\\.(rgb|rgba|bw|sgi|int|inta)$"), QRegularExpression::CaseInsensitiveOption);
+  QString name = file.fileName();
+  name.remove(kPictureExtension);
+  const auto chosen =
+      dialogs_.ShowSave(this, QStringLiteral("Export as PNG"), QStringLiteral("PNG Images (*.png)"),
+                        file.dir().filePath(name + QStringLiteral(".png")));
+  if (!chosen || !shown_) return;
+  const QString why = ExportPng(shown_->path, *chosen);
+  if (!why.isEmpty())
+    dialogs_.MsgBox(this, QStringLiteral("Error"),
+                    QStringLiteral("The picture could not be exported:\r\n") + why,
+                    Dialogs::Icon::Critical);
+}
+
+void Form1::mnuProperties_Click() {
+  if (!shown_) return;
+  const QFileInfo file(QFile::decodeName(shown_->path));
+  FileFacts facts{file.fileName().toStdString(), file.absolutePath().toStdString(),
+                  static_cast<std::uint64_t>(shown_->stamp.size),
+                  QLocale().toString(file.lastModified(), QLocale::ShortFormat).toStdString()};
+  QList<QPair<QString, QString>> lines;
+  for (const auto& [label, value] : PropertyLines(shown_->header, facts))
+    lines.append({QString::fromStdString(label), QString::fromStdString(value)});
+  dialogs_.ShowFacts(this, QStringLiteral("Properties"), lines);
+}
+
+void Form1::mnuStatusBar_Click() {
+  ShowStatusBar(mnuStatusBar_->isChecked());
+  SettingsFile()->setValue(kStatusBarSetting, mnuStatusBar_->isChecked());
+}
+
+// The status bar takes its line from the bottom of the client area: the canvas keeps its place
+// in the client area, and so on screen, unless the resize rule pulls it back.
+void Form1::ShowStatusBar(bool show) {
+  mnuStatusBar_->setChecked(show);
+  if (show && !status_) status_ = std::make_unique<StatusReadout>(*statusBar());
+  if (status_) statusBar()->setVisible(show);
+  // The values under the pointer are read as it moves, without a button held.
+  Picture1_->setMouseTracking(show);
+  if (!show && status_) status_->PointerLeft();
+  UpdateItems();
 }
 
 void Form1::mnuNext_Click() { WalkTo(folder_->Next()); }
@@ -342,8 +446,12 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::MouseMove: {
       const QPointF at = Picture1_->ToDevice(static_cast<QMouseEvent*>(event)->position());
       Picture1_MouseMove(at.x() - Picture1_->Left(), at.y() - Picture1_->Top());
+      if (status_ && statusBar()->isVisible()) ShowValuesUnder(at);
       return true;
     }
+    case QEvent::Leave:
+      if (status_) status_->PointerLeft();
+      return false;
     case QEvent::MouseButtonRelease:
       Picture1_MouseUp();
       return true;
@@ -355,6 +463,15 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     default:
       return false;
   }
+}
+
+// The picture pixel under a point of the client area (device pixels), wherever the canvas is.
+void Form1::ShowValuesUnder(QPointF devicePoint) {
+  const lumenor::Zoom zoom = CurrentZoom();
+  const double x = std::floor(zoom.Unscale(devicePoint.x() - Picture1_->Left()));
+  const double y = std::floor(zoom.Unscale(devicePoint.y() - Picture1_->Top()));
+  if (!Picture1_->CanvasRect().contains(devicePoint.toPoint())) return status_->PointerLeft();
+  status_->PointAt(static_cast<int>(x), static_cast<int>(y));
 }
 
 void Form1::Picture1_MouseDown(double x, double y) {
@@ -461,6 +578,7 @@ void Form1::Picture1_Wheel(const QWheelEvent& event) {
 void Form1::ZoomAbout(lumenor::Zoom zoom, QPointF devicePoint) {
   Picture1_->View().ZoomAbout(zoom, devicePoint.x(), devicePoint.y());
   Picture1_->ViewChanged();
+  if (status_) UpdateItems();
 }
 
 // A step of Zoom In or Zoom Out, by the menu or the wheel: it leaves Fit to Window, unless there is
@@ -487,6 +605,7 @@ void Form1::mnuActualSize_Click() {
 // Fit to Window is a mode: while it is checked, a resize or a new picture fits again. Unchecked,
 // the view stays where it is.
 void Form1::mnuFit_Click() {
+  SettingsFile()->setValue(kFitSetting, mnuFit_->isChecked());
   if (mnuFit_->isChecked()) FitToWindow();
 }
 

@@ -3,8 +3,11 @@
 #include <QByteArray>
 #include <QMainWindow>
 #include <QString>
+#include <memory>
+#include <optional>
 
 #include "scale.h"
+#include "status_readout.h"
 
 class Dialogs;
 class Folder;
@@ -46,6 +49,11 @@ class Form1 : public QMainWindow {
   // Full screen and back (F11, or Escape in full screen) to the window as it was.
   void mnuFullScreen_Click();
   void mnuExit_Click();
+  // The picture as its file stores it: to the clipboard, to a PNG file, and what its header says.
+  void mnuCopy_Click();
+  void mnuExport_Click();
+  void mnuProperties_Click();
+  void mnuStatusBar_Click();
   void mnuAbout_Click();
   void mnuZoomIn_Click();
   void mnuZoomOut_Click();
@@ -59,6 +67,8 @@ class Form1 : public QMainWindow {
   QAction& OpenItem() const { return *mnuOpen_; }
   QAction& FitItem() const { return *mnuFit_; }
   Folder& PictureFolder() const { return *folder_; }
+  // The status bar's readout while it is on.
+  const StatusReadout* Status() const { return status_.get(); }
   // The client area in device pixels.
   int ScaleWidth() const;
   int ScaleHeight() const;
@@ -94,19 +104,26 @@ class Form1 : public QMainWindow {
   bool LoadOnce(const QByteArray& fileName, bool keepView);
   // Opens path now, or, during a load, once that load has ended at its next progress point.
   void WalkTo(const QByteArray& path, bool keepView = false);
-  void UpdateGoItems();
+  void UpdateItems();
+  void ShowStatusBar(bool show);
+  void ShowValuesUnder(QPointF devicePoint);
 
   Dialogs& dialogs_;
   Picture1* Picture1_ = nullptr;
   QMenu* mnuFile_ = nullptr;
   QAction* mnuOpen_ = nullptr;
+  QAction* mnuExport_ = nullptr;
+  QAction* mnuProperties_ = nullptr;
   QAction* mnuSep1_ = nullptr;
   QAction* mnuExit_ = nullptr;
+  QMenu* mnuEdit_ = nullptr;
+  QAction* mnuCopy_ = nullptr;
   QMenu* mnuView_ = nullptr;
   QAction* mnuZoomIn_ = nullptr;
   QAction* mnuZoomOut_ = nullptr;
   QAction* mnuActualSize_ = nullptr;
   QAction* mnuFit_ = nullptr;
+  QAction* mnuStatusBar_ = nullptr;
   QAction* mnuFullScreen_ = nullptr;
   QAction* mnuReload_ = nullptr;
   QMenu* mnuGo_ = nullptr;
@@ -140,4 +157,7 @@ class Form1 : public QMainWindow {
   bool walkQueued_ = false;
 
   QRect windowedGeometry_;  // the window's size and place before full screen
+
+  std::optional<ShownPicture> shown_;      // the picture on screen, when there is one
+  std::unique_ptr<StatusReadout> status_;  // made when the status bar is first turned on
 };

@@ -1,9 +1,13 @@
 #include "qt_dialogs.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QFormLayout>
+#include <QLabel>
 #include <QMessageBox>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -57,6 +61,37 @@ std::optional<QString> QtDialogs::ShowOpen(QWidget* parent, const QString& title
 
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return dialog.selectedFiles().constFirst();
+}
+
+std::optional<QString> QtDialogs::ShowSave(QWidget* parent, const QString& title,
+                                           const QString& filter, const QString& initialPath) {
+  QFileDialog dialog(parent, title);
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);  // asks before it replaces a file
+  dialog.setNameFilter(filter);
+  dialog.setDefaultSuffix(QStringLiteral("png"));
+  dialog.selectFile(initialPath);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return dialog.selectedFiles().constFirst();
+}
+
+void QtDialogs::ShowFacts(QWidget* parent, const QString& title,
+                          const QList<QPair<QString, QString>>& lines) {
+  QDialog dialog(parent);
+  dialog.setWindowTitle(title);
+  auto* form = new QFormLayout;
+  for (const auto& [label, value] : lines) {
+    auto* shown = new QLabel(value);
+    shown->setTextFormat(Qt::PlainText);
+    shown->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    form->addRow(label + QLatin1Char(':'), shown);
+  }
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  auto* layout = new QVBoxLayout(&dialog);
+  layout->addLayout(form);
+  layout->addWidget(buttons);
+  dialog.exec();
 }
 
 void QtDialogs::MsgBox(QWidget* parent, const QString& title, const QString& text, Icon icon) {

@@ -15,10 +15,12 @@ bool WindowCanvas::Resize(int width, int height) {
 lumenor::Pixel* WindowCanvas::Scanline(int y) { return picture_.Scanline(y); }
 
 void WindowCanvas::SetTitle(const std::string& utf8Title) {
+  titled_ = true;
   window_.setWindowTitle(QString::fromStdString(utf8Title));
 }
 
 void WindowCanvas::ShowError(const std::string& utf8Text) {
+  failed_ = true;
   dialogs_.MsgBox(&window_, QStringLiteral("Error"), QString::fromStdString(utf8Text),
                   Dialogs::Icon::Critical);
 }

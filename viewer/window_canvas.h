@@ -30,10 +30,16 @@ class WindowCanvas final : public lumenor::Canvas {
   void ShowError(const std::string& utf8Text) override;
   bool Progress(int top, int bottom) override;
 
+  // Whether the header was taken (the title names the picture), and whether a box was shown.
+  bool Titled() const { return titled_; }
+  bool Failed() const { return failed_; }
+
  private:
   QWidget& window_;
   Picture1& picture_;
   Dialogs& dialogs_;
   std::function<bool()> ending_;
   std::function<void()> sized_;
+  bool titled_ = false;
+  bool failed_ = false;
 };

@@ -14,9 +14,11 @@ class FakeDialogs final : public Dialogs {
     Icon icon;
   };
 
-  std::deque<QString> answers;  // what ShowOpen returns, in turn; an empty name cancels
+  std::deque<QString> answers;  // what ShowOpen and ShowSave return, in turn; empty cancels
   QStringList openTitles, openFilters, initialNames;
+  QStringList saveTitles, saveFilters, initialPaths;
   std::vector<Box> boxes;
+  QList<QList<QPair<QString, QString>>> facts;
   int beeps = 0;
   std::function<void()> onBox;  // runs while a box is "shown"
 
@@ -30,6 +32,22 @@ class FakeDialogs final : public Dialogs {
     if (answer.isEmpty()) return std::nullopt;
     return answer;
   }
+  std::optional<QString> ShowSave(QWidget*, const QString& title, const QString& filter,
+                                  const QString& initialPath) override {
+    saveTitles << title;
+    saveFilters << filter;
+    initialPaths << initialPath;
+    const QString answer = answers.empty() ? QString() : answers.front();
+    if (!answers.empty()) answers.pop_front();
+    if (answer.isEmpty()) return std::nullopt;
+    return answer;
+  }
+  void ShowFacts(QWidget*, const QString& title,
+                 const QList<QPair<QString, QString>>& lines) override {
+    facts << lines;
+    factTitles << title;
+  }
+  QStringList factTitles;
   void MsgBox(QWidget*, const QString& title, const QString& text, Icon icon) override {
     boxes.push_back({title, text, icon});
     if (onBox) onBox();

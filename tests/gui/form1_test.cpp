@@ -62,10 +62,15 @@ TEST_F(Form1Test, StartsAsDescribed) {
     menu << top->text();
     for (QAction* item : top->menu()->actions()) menu << (item->isSeparator() ? "-" : item->text());
   }
-  EXPECT_EQ(menu, QStringList({"&File", "&Open", "-", "&Exit", "&View", "Zoom &In", "Zoom &Out",
-                               "&Actual Size", "&Fit to Window", "-", "F&ull Screen", "-",
+  EXPECT_EQ(menu, QStringList({"&File", "&Open", "E&xport as PNG...", "P&roperties", "-", "&Exit",
+                               "&Edit", "&Copy", "&View", "Zoom &In", "Zoom &Out", "&Actual Size",
+                               "&Fit to Window", "-", "&Status Bar", "F&ull Screen", "-",
                                "&Reload", "&Go", "&Next Picture", "&Previous Picture",
                                "&First Picture", "&Last Picture", "&Help", "&About..."}));
+  // Nothing that needs a picture before there is one; no status bar, nothing remembered.
+  for (const char* name : {"mnuExport", "mnuProperties", "mnuCopy", "mnuNext", "mnuReload"})
+    EXPECT_FALSE(form_.findChild<QAction*>(name)->isEnabled()) << name;
+  EXPECT_EQ(form_.Status(), nullptr);
   EXPECT_TRUE(form_.CurrentZoom() == lumenor::Zoom{});
 }
 
