@@ -382,15 +382,14 @@ QString Form1::AboutText() {
 void Form1::mnuFullScreen_Click() {
   const bool full = !isFullScreen();
   mnuFullScreen_->setChecked(full);
+  // The window system keeps the window's size and place and gives them back.
   if (full) {
-    windowedGeometry_ = geometry();
     menuBar()->setFixedHeight(0);
     setWindowState(windowState() | Qt::WindowFullScreen);
   } else {
     setWindowState(windowState() & ~Qt::WindowFullScreen);
     menuBar()->setMinimumHeight(0);
     menuBar()->setMaximumHeight(QWIDGETSIZE_MAX);
-    setGeometry(windowedGeometry_);
   }
 }
 

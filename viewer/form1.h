@@ -156,8 +156,6 @@ class Form1 : public QMainWindow {
   bool nextKeepsView_ = false;
   bool walkQueued_ = false;
 
-  QRect windowedGeometry_;  // the window's size and place before full screen
-
   std::optional<ShownPicture> shown_;      // the picture on screen, when there is one
   std::unique_ptr<StatusReadout> status_;  // made when the status bar is first turned on
 };

@@ -34,6 +34,22 @@ def test_zoom_in_from_the_view_menu(session):
                      "after Zoom In, 2 x 2 screen pixels for each picture pixel", at=corner)
 
 
+def test_full_screen_and_back(session):
+    # At scale 2 the 640 x 480 output is 1280 x 960 screen pixels; the picture is larger, so in
+    # full screen it fills the output from its top-left corner, with no menu bar above it.
+    session.start_weston(2)
+    path, picture = make_picture(session, "plasma", 1400, 1000, seed=7)
+    app = session.start(path)
+    app.wait_until_loaded("Lumenor - plasma")
+    app.choose("Full Screen")
+    width, height = session.output
+    wait_until_shown(session, enlarged(picture, 0, 0, width, height, 1),
+                     "in full screen, the picture over the whole output", at=(0, 0))
+    app.choose("Full Screen")
+    wait_until_shown(session, enlarged(picture, 0, 0, 200, 150, 1),
+                     "back in the window, the picture's corner")
+
+
 def test_drag_follows_the_pointer_and_stops_at_the_edges(session):
     scale = 2
     session.start_weston(scale, under_x=True)

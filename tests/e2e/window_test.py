@@ -150,6 +150,27 @@ def test_new_picture_is_pulled_into_view(session):
     check(difference is None, "the small picture should sit at the corner: %s" % difference)
 
 
+def test_walk_a_folder_by_keys(session):
+    folder = session.path("walk")
+    os.mkdir(folder)
+    pictures = {}
+    for name, seed in (("a1", 3), ("a2", 5), ("a10", 7)):
+        path, pictures[name] = make_picture(session, name, 120 + seed, 90, seed=seed)
+        os.rename(path, os.path.join(folder, name + ".rgb"))
+    app = session.start(os.path.join(folder, "a1.rgb"))
+    app.wait_until_loaded("Lumenor - a1")
+    wait_for("the folder's list", lambda: enabled(app.menu_item("Next Picture")))
+    # In natural order, by the keys: a picture smaller than the window is walked with the arrows.
+    for key, shown in (("space", "a2"), ("Right", "a10"), ("space", "a10"), ("BackSpace", "a2"),
+                       ("ctrl+Home", "a1"), ("End", "a10")):
+        app.keys(key)
+        app.wait_until_loaded("Lumenor - " + shown)
+    check(not enabled(app.menu_item("Next Picture")), "Next Picture enabled at the last picture")
+    difference = region_difference(screenshot(), app.client_origin(), pictures["a10"], (0, 0),
+                                   pictures["a10"][:2])
+    check(difference is None, "screen and the last picture differ: %s" % difference)
+
+
 def test_screen_scales_are_pixel_exact(session):
     path, picture = make_picture(session, "plasma", 1200, 900)
     for scale in (2, 1.5):
