@@ -1,6 +1,7 @@
 #include "picture_export.h"
 
 #include <QFile>
+#include <QGuiApplication>
 #include <QMimeData>
 #include <QUrl>
 #include <cstring>
@@ -62,7 +63,10 @@ std::unique_ptr<QMimeData> PictureMimeData(const QByteArray& file, QString* why)
   }
   auto data = std::make_unique<QMimeData>();
   data->setData(QStringLiteral("image/png"), png);
-  data->setImageData(picture);
+  // Qt's Wayland clipboard makes every image/ type from the image when there is one, over the
+  // PNG given: there the PNG alone is offered, so that what is pasted is the picture as stored
+  // (grey with alpha stays so, the name stays its Title). Qt's own programs read it all the same.
+  if (QGuiApplication::platformName() != QLatin1String("wayland")) data->setImageData(picture);
   const QUrl url = QUrl::fromLocalFile(QFile::decodeName(file));
   data->setUrls({url});
   data->setData(QStringLiteral("x-special/gnome-copied-files"), "copy\n" + url.toEncoded());

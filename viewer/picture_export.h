@@ -17,7 +17,8 @@ class QMimeData;
 QImage StoredQImage(const lumenor::StoredImage& image);
 
 // What Copy puts on the clipboard for the picture in file (the system's bytes): the picture as a
-// PNG of its channels (image/png) and as an image for Qt's own conversions, and the file's
+// PNG of its channels (image/png) and, but on Wayland, as an image for Qt's own conversions (BMP,
+// JPEG and the like), and the file's
 // address (text/uri-list, and GNOME's x-special/gnome-copied-files) so that a file manager can
 // paste the file itself. Nothing, with why set, when the file holds no picture any more.
 std::unique_ptr<QMimeData> PictureMimeData(const QByteArray& file, QString* why);
