@@ -10,6 +10,8 @@
 namespace {
 
 constexpr int kUsageError = 2;
+constexpr int kSlowestRate = 1;
+constexpr int kFastestRate = 120;
 
 bool IsOption(const char* argument) { return argument[0] == '-' && argument[1] != '\0'; }
 
@@ -43,6 +45,17 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, const QString& v
       "on the window. Lumenor opens one picture at a time: two or more FILEs are a usage error."));
   const QCommandLineOption help = parser.addHelpOption();  // also --help-all
   const QCommandLineOption showVersion = parser.addVersionOption();
+  const QCommandLineOption play(
+      QStringLiteral("play"),
+      QStringLiteral("Play FILE's folder as a flipbook from FILE on, as Go > Play does."));
+  const QCommandLineOption rate(QStringLiteral("fps"),
+                                QStringLiteral("Frames a second to play at, %1 to %2 (24 unless "
+                                               "given).")
+                                    .arg(kSlowestRate)
+                                    .arg(kFastestRate),
+                                QStringLiteral("N"));
+  parser.addOption(play);
+  parser.addOption(rate);
   parser.addPositionalArgument(QStringLiteral("FILE"),
                                QStringLiteral("The picture to open at start."),
                                QStringLiteral("[FILE]"));
@@ -52,6 +65,7 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, const QString& v
   const QString program = QStringLiteral("lumenor");
   CommandLine result;
   const auto usageError = [&](const QString& why) {
+    result = {};
     result.action = CommandLine::Action::Exit;
     result.exitCode = kUsageError;
     result.output = program + QStringLiteral(": ") + why +
@@ -75,8 +89,20 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, const QString& v
   const qsizetype count = parser.positionalArguments().size();
   if (count > 1) return usageError(QStringLiteral("one FILE at most, %1 were given").arg(count));
   if (count == 1) {
-    const std::vector<QByteArray> positional = PositionalBytes(argc, argv, {});
+    const std::vector<QByteArray> positional = PositionalBytes(argc, argv, {QStringLiteral("fps")});
     if (positional.size() == 1) result.file = positional.front();
+  }
+  result.play = parser.isSet(play);
+  if (result.play && !result.file) return usageError(QStringLiteral("--play needs a FILE"));
+  if (parser.isSet(rate)) {
+    bool number = false;
+    const int fps = parser.value(rate).toInt(&number);
+    if (!number || fps < kSlowestRate || fps > kFastestRate)
+      return usageError(QStringLiteral("--fps takes %1 to %2 frames a second, not '%3'")
+                            .arg(kSlowestRate)
+                            .arg(kFastestRate)
+                            .arg(parser.value(rate)));
+    result.framesPerSecond = fps;
   }
   return result;
 }

@@ -13,6 +13,8 @@ struct CommandLine {
   QString output;  // printed on stdout (exit code 0) or stderr before exiting
   // The picture to open at start, as the bytes the system gave: file names need not be UTF-8.
   std::optional<QByteArray> file;
+  bool play = false;        // play file's folder from it at once
+  int framesPerSecond = 0;  // as given with --fps; 0 when not given
 };
 
 // Reads argv (without Qt's own options when a QApplication has already taken them).

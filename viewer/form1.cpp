@@ -1,11 +1,12 @@
 #include "form1.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QDragEnterEvent>
 #include <QDir>
+#include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
@@ -32,6 +33,7 @@
 #include "picture1.h"
 #include "picture_export.h"
 #include "picture_facts.h"
+#include "player.h"
 #include "status_readout.h"
 #include "window_canvas.h"
 
@@ -41,6 +43,10 @@ const QString kInitialTitle = QStringLiteral("Lumenor 1.0 by Vantris");
 const QString kOpenTitle = QStringLiteral("Select a RGB Image");
 const QString kOpenFilter =
     QStringLiteral("RGB Images (*.bw, *.rgb)|*.bw; *.rgb|All Files (*.*)|*.*");
+
+// Go > Frame Rate.
+constexpr int kFrameRates[] = {12, 24, 25, 30, 48, 60};
+constexpr int kDefaultFrameRate = 24;
 
 // What is remembered between runs, and only once the user has chosen it in the menu.
 const QString kStatusBarSetting = QStringLiteral("view/statusBar");
@@ -106,9 +112,16 @@ Form1::Form1(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent), dialogs_(
   setAcceptDrops(true);
 
   folder_ = new Folder(this);
-  connect(folder_, &Folder::listChanged, this, &Form1::UpdateItems);
+  connect(folder_, &Folder::listChanged, this, [this] {
+    UpdateItems();
+    if (playWanted_ && folder_->Listed()) StartPlaying();
+  });
+  player_ = new Player(nullptr, 0, Player::kMostBytesAhead, this);
+  connect(player_, &Player::frameDue, this, &Form1::ShowFrame);
   // The picture follows its file: rewritten in place or replaced, it is loaded again.
-  connect(folder_, &Folder::currentFileChanged, this, &Form1::mnuReload_Click);
+  connect(folder_, &Folder::currentFileChanged, this, [this] {
+    if (!player_->Playing()) mnuReload_Click();
+  });
 
   CreateMenus();
   const auto settings = SettingsFile();
@@ -166,6 +179,15 @@ void Form1::CreateMenus() {
   mnuPrevious_ = item(mnuGo_, "&Previous Picture", "mnuPrevious", QKeySequence(Qt::Key_Backspace));
   mnuFirst_ = item(mnuGo_, "&First Picture", "mnuFirst", QKeySequence(Qt::CTRL | Qt::Key_Home));
   mnuLast_ = item(mnuGo_, "&Last Picture", "mnuLast", QKeySequence(Qt::CTRL | Qt::Key_End));
+  mnuGo_->addSeparator();
+  // P is Previous Picture's access key already.
+  mnuPlay_ = item(mnuGo_, "Pl&ay", "mnuPlay", QKeySequence(Qt::Key_P));
+  mnuPlay_->setCheckable(true);
+  mnuFrameRate_ = mnuGo_->addMenu(QStringLiteral("Frame &Rate"));
+  mnuFrameRate_->setObjectName(QStringLiteral("mnuFrameRate"));
+  frameRates_ = new QActionGroup(this);
+  for (const int rate : kFrameRates) SetFrameRate(rate);
+  SetFrameRate(kDefaultFrameRate);
 
   mnuHelp_ = menu("&Help", "mnuHelp");
   mnuAbout_ = item(mnuHelp_, "&About...", "mnuAbout", {});
@@ -187,6 +209,7 @@ void Form1::CreateMenus() {
   connect(mnuPrevious_, &QAction::triggered, this, &Form1::mnuPrevious_Click);
   connect(mnuFirst_, &QAction::triggered, this, &Form1::mnuFirst_Click);
   connect(mnuLast_, &QAction::triggered, this, &Form1::mnuLast_Click);
+  connect(mnuPlay_, &QAction::triggered, this, &Form1::mnuPlay_Click);
   connect(mnuAbout_, &QAction::triggered, this, &Form1::mnuAbout_Click);
   UpdateItems();
 }
@@ -217,6 +240,8 @@ void Form1::OpenWith(const QByteArray& fileName, bool keepView) {
 }
 
 bool Form1::LoadOnce(const QByteArray& fileName, bool keepView) {
+  if (player_->Playing()) PausePlaying();
+  playWanted_ = false;
   // The file dialog offers the picture opened last, whichever way it came.
   CommonDialog1FileName_ = QFileInfo(QFile::decodeName(fileName)).absoluteFilePath();
   folder_->SetCurrent(fileName);
@@ -346,11 +371,116 @@ void Form1::ShowStatusBar(bool show) {
   UpdateItems();
 }
 
-void Form1::mnuNext_Click() { WalkTo(folder_->Next()); }
-void Form1::mnuPrevious_Click() { WalkTo(folder_->Previous()); }
-void Form1::mnuFirst_Click() { WalkTo(folder_->First()); }
-void Form1::mnuLast_Click() { WalkTo(folder_->Last()); }
-void Form1::mnuReload_Click() { WalkTo(folder_->Current(), true); }
+void Form1::mnuNext_Click() {
+  PausePlaying();
+  WalkTo(folder_->Next());
+}
+void Form1::mnuPrevious_Click() {
+  PausePlaying();
+  WalkTo(folder_->Previous());
+}
+void Form1::mnuFirst_Click() {
+  PausePlaying();
+  WalkTo(folder_->First());
+}
+void Form1::mnuLast_Click() {
+  PausePlaying();
+  WalkTo(folder_->Last());
+}
+void Form1::mnuReload_Click() {
+  PausePlaying();
+  WalkTo(folder_->Current(), true);
+}
+
+void Form1::SetFrameRate(int framesPerSecond) {
+  QAction* chosen = nullptr;
+  for (QAction* rate : frameRates_->actions())
+    if (rate->data().toInt() == framesPerSecond) chosen = rate;
+  if (!chosen) {  // from the command line, off the menu's list: it joins it
+    chosen = mnuFrameRate_->addAction(QStringLiteral("%1 fps").arg(framesPerSecond));
+    chosen->setData(framesPerSecond);
+    chosen->setCheckable(true);
+    frameRates_->addAction(chosen);
+    connect(chosen, &QAction::triggered, this,
+            [this, framesPerSecond] { player_->SetFrameRate(framesPerSecond); });
+  }
+  chosen->setChecked(true);
+  player_->SetFrameRate(framesPerSecond);
+}
+
+void Form1::mnuPlay_Click() {
+  if (player_->Playing() || playWanted_) {
+    playWanted_ = false;
+    PausePlaying();
+  } else {
+    StartPlaying();
+  }
+  mnuPlay_->setChecked(player_->Playing() || playWanted_);
+}
+
+void Form1::StartPlaying() {
+  if (folder_->Current().isEmpty() || loading_ || ending_) return;
+  if (!folder_->Listed()) {  // once the list is there
+    playWanted_ = true;
+    mnuPlay_->setChecked(true);
+    return;
+  }
+  playWanted_ = false;
+  const QByteArray current = folder_->Current();
+  const QByteArray folder = current.left(current.lastIndexOf('/') + 1);
+  std::vector<QByteArray> paths;
+  for (const QByteArray& name : folder_->Names()) paths.push_back(folder + name);
+  UpdatePlayerView();
+  playingFrame_ = current;
+  const int position = std::max(0, folder_->Position());
+  if (paths == playedPaths_ && position == player_->ShownIndex()) {
+    // Paused on this frame and nothing changed since: on from the next, with the frames prepared.
+    player_->Play((position + 1) % static_cast<int>(paths.size()));
+  } else {
+    playedPaths_ = paths;
+    player_->SetPictures(std::move(paths));
+    player_->Play(position);
+  }
+  mnuPlay_->setChecked(true);
+  shown_.reset();  // nothing to copy or export while frames go by
+  UpdateItems();
+}
+
+void Form1::PausePlaying() {
+  if (!player_->Playing()) return;
+  player_->Pause();
+  mnuPlay_->setChecked(false);
+  // The frame on screen is the picture shown now, and the walk goes on from it.
+  folder_->SetCurrent(playingFrame_);
+  shown_ =
+      ShownPicture{playingFrame_, ReadHeaderOf(playingFrame_), FileStamp::Of(playingFrame_), true};
+  UpdateItems();
+}
+
+void Form1::ShowFrame(const PlayerFrame& frame) {
+  playingFrame_ = frame.path;
+  setWindowTitle(frame.title);
+  const bool resized =
+      frame.picture.size() != QSize(Picture1_->ImageWidth(), Picture1_->ImageHeight());
+  if (resized && mnuFit_->isChecked()) {
+    // The view at the frame's fitted zoom first, so that the frame scaled for it is taken.
+    Picture1_->View().SetPictureSize(frame.picture.width(), frame.picture.height());
+    FitToWindow();
+  }
+  Picture1_->ShowFrame(frame.picture, frame.scaled, frame.zoom, frame.scaledRect);
+  if (resized) CanvasSized();
+  if (status_ && statusBar()->isVisible())
+    status_->Show(
+        ShownPicture{frame.path, ReadHeaderOf(frame.path), FileStamp::Of(frame.path), true},
+        frame.index, player_->PictureCount(), CurrentZoom());
+}
+
+// Frames are scaled ahead for the view as it stands: a zoom or a resize reaches them from the
+// next one on.
+void Form1::UpdatePlayerView() {
+  player_->SetView({mnuFit_->isChecked(), CurrentZoom(), ScaleWidth(), ScaleHeight(),
+                    Picture1_->Left(), Picture1_->Top(), Picture1_->BackColor().rgb()});
+}
 
 void Form1::mnuExit_Click() { Form_Unload(); }
 
@@ -400,15 +530,16 @@ void Form1::mnuAbout_Click() {
 // Open can be chosen, and a drop taken, only when no load runs or waits to run.
 bool Form1::CanOpen() const { return !loading_ && !ending_ && !openQueued_; }
 
-void Form1::OpenFileSoon(const QByteArray& fileName) {
+void Form1::OpenFileSoon(const QByteArray& fileName, bool thenPlay) {
   if (!CanOpen()) return;
   openQueued_ = true;
   mnuOpen_->setEnabled(false);
   QMetaObject::invokeMethod(
       this,
-      [this, fileName] {
+      [this, fileName, thenPlay] {
         openQueued_ = false;
         OpenFile(fileName);
+        if (thenPlay && !ending_) StartPlaying();
       },
       Qt::QueuedConnection);
 }
@@ -577,6 +708,7 @@ void Form1::Picture1_Wheel(const QWheelEvent& event) {
 void Form1::ZoomAbout(lumenor::Zoom zoom, QPointF devicePoint) {
   Picture1_->View().ZoomAbout(zoom, devicePoint.x(), devicePoint.y());
   Picture1_->ViewChanged();
+  if (player_->Playing()) UpdatePlayerView();
   if (status_) UpdateItems();
 }
 
@@ -611,8 +743,11 @@ void Form1::mnuFit_Click() {
 void Form1::FitToWindow() { ZoomAbout(Picture1_->View().FitZoom(), QPointF(0, 0)); }
 
 void Form1::Form_Resize() {
-  if (mnuFit_->isChecked()) return FitToWindow();
-  PullCanvasBack();
+  if (mnuFit_->isChecked())
+    FitToWindow();
+  else
+    PullCanvasBack();
+  if (player_->Playing()) UpdatePlayerView();
 }
 
 // A canvas panned left or up is pulled back so that no gap opens on its right or bottom: after a

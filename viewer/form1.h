@@ -5,12 +5,16 @@
 #include <QString>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "scale.h"
 #include "status_readout.h"
 
 class Dialogs;
 class Folder;
+class Player;
+struct PlayerFrame;
+class QActionGroup;
 class Picture1;
 class QAction;
 class QKeyEvent;
@@ -34,8 +38,8 @@ class Form1 : public QMainWindow {
   // dialog, the command line, a drop) ends here. fileName is in the system's own encoding.
   void OpenFile(const QByteArray& fileName);
   // The same, once the event loop runs again (the command line, a drop). Until then Open and drops
-  // are refused, so nothing can come in between.
-  void OpenFileSoon(const QByteArray& fileName);
+  // are refused, so nothing can come in between. thenPlay plays the folder from it afterwards.
+  void OpenFileSoon(const QByteArray& fileName, bool thenPlay = false);
   // Whether Open can be chosen: no load runs or waits to run, and the program is not ending.
   bool CanOpen() const;
   // The Go menu: the picture after, before, first and last in its folder, in natural order. A
@@ -48,6 +52,11 @@ class Form1 : public QMainWindow {
   void mnuReload_Click();
   // Full screen and back (F11, or Escape in full screen) to the window as it was.
   void mnuFullScreen_Click();
+  // Plays the folder as a flipbook from the picture shown, looping; again, pauses on the frame
+  // shown. Any step of the walk pauses too.
+  void mnuPlay_Click();
+  void SetFrameRate(int framesPerSecond);
+  Player& FramePlayer() const { return *player_; }
   void mnuExit_Click();
   // The picture as its file stores it: to the clipboard, to a PNG file, and what its header says.
   void mnuCopy_Click();
@@ -106,6 +115,11 @@ class Form1 : public QMainWindow {
   void WalkTo(const QByteArray& path, bool keepView = false);
   void UpdateItems();
   void ShowStatusBar(bool show);
+  void StartPlaying();
+  // Pauses a flipbook on the frame shown, which becomes the picture shown and the walk's place.
+  void PausePlaying();
+  void ShowFrame(const PlayerFrame& frame);
+  void UpdatePlayerView();
   void ShowValuesUnder(QPointF devicePoint);
 
   Dialogs& dialogs_;
@@ -131,6 +145,9 @@ class Form1 : public QMainWindow {
   QAction* mnuPrevious_ = nullptr;
   QAction* mnuFirst_ = nullptr;
   QAction* mnuLast_ = nullptr;
+  QAction* mnuPlay_ = nullptr;
+  QMenu* mnuFrameRate_ = nullptr;
+  QActionGroup* frameRates_ = nullptr;
   QMenu* mnuHelp_ = nullptr;
   QAction* mnuAbout_ = nullptr;
 
@@ -158,4 +175,9 @@ class Form1 : public QMainWindow {
 
   std::optional<ShownPicture> shown_;      // the picture on screen, when there is one
   std::unique_ptr<StatusReadout> status_;  // made when the status bar is first turned on
+
+  Player* player_ = nullptr;
+  bool playWanted_ = false;              // play once the picture is open and its folder listed
+  QByteArray playingFrame_;              // the file of the frame on screen while playing
+  std::vector<QByteArray> playedPaths_;  // what the player was given last
 };

@@ -135,9 +135,37 @@ bool Picture1::SetSize(int width, int height) {
 
 void Picture1::Clear() {
   scaling_.Wait();
+  // A frame of a flipbook may still be shared with the player: a fresh image rather than a copy
+  // of it to paint over.
+  if (!image_.isNull() && !image_.isDetached())
+    image_ = AllocateImage(image_.width(), image_.height());
   if (!image_.isNull()) image_.fill(BackColor());
   written_ = stale_ = {};
   ForgetScaled();
+}
+
+void Picture1::ShowFrame(const QImage& picture, const QImage& scaled, lumenor::Zoom scaledZoom,
+                         const QRect& scaledRect) {
+  scaling_.Wait();
+  const bool resized = picture.size() != image_.size();
+  image_ = picture;  // shared, not copied
+  written_ = {0, picture.height() - 1};
+  stale_ = {};
+  if (resized) {
+    view_.SetPictureSize(picture.width(), picture.height());
+    scaler_.reset();
+    asideScaler_.reset();
+  }
+  ForgetScaled();
+  // Scaled ahead for the view as it stands: what the screen shows of it needs nothing more.
+  if (!scaled.isNull() && scaledZoom == view_.GetZoom() &&
+      !(view_.GetZoom() == ViewGeometry::kActualSize)) {
+    if (!scaler_ || !(scaler_->GetZoom() == view_.GetZoom()))
+      scaler_.emplace(image_.width(), image_.height(), view_.GetZoom());
+    scaled_ = scaled;
+    scaledRect_ = scaledRect;
+  }
+  update();
 }
 
 void Picture1::Refresh() {

@@ -56,6 +56,11 @@ class Picture1 : public QWidget {
   int ImageHeight() const { return image_.height(); }
 
   void Clear();
+  // A flipbook's frame: picture becomes the backing image as it is, without a copy; scaled, when
+  // not null, is the picture at scaledZoom for scaledRect (canvas coordinates), taken when that
+  // is the view's zoom. The view's picture size follows the frame's.
+  void ShowFrame(const QImage& picture, const QImage& scaled, lumenor::Zoom scaledZoom,
+                 const QRect& scaledRect);
   void Refresh();
   // A load's progress point: picture rows top..bottom changed, and the load goes on above them.
   // Shows them (and nothing else) at once; at a zoom, the rows scaled on the scaling thread

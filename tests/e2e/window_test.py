@@ -171,6 +171,37 @@ def test_walk_a_folder_by_keys(session):
     check(difference is None, "screen and the last picture differ: %s" % difference)
 
 
+def test_play_three_frames(session):
+    folder = session.path("frames")
+    os.mkdir(folder)
+    frames = {}
+    for index, seed in enumerate((3, 5, 7), 1):
+        name = "shot.%04d" % index
+        path, frames[name] = make_picture(session, name, 160, 120, seed=seed)
+        os.rename(path, os.path.join(folder, name + ".rgb"))
+    app = session.start("--play", "--fps", "12", os.path.join(folder, "shot.0001.rgb"))
+    # Every frame in its turn, round and round, the title following each.
+    seen = []
+    def next_frame():
+        title = app.title()
+        if title.startswith("Lumenor - shot.") and (not seen or seen[-1] != title):
+            seen.append(title)
+        return len(seen) >= 5
+    wait_for("five frames in a row", next_frame)
+    names = [title[len("Lumenor - "):] for title in seen]
+    for earlier, later in zip(names, names[1:]):
+        check(int(later[-1]) == int(earlier[-1]) % 3 + 1, "frames out of order: %s" % names)
+    app.keys("p")  # pauses on the frame shown
+    wait_for("Play unchecked", lambda: not app.menu_item("Play").getState().contains(
+        pyatspi.STATE_CHECKED))
+    shown = app.title()[len("Lumenor - "):]
+    time.sleep(0.3)
+    check(app.title() == "Lumenor - " + shown, "still playing after P")
+    difference = region_difference(screenshot(), app.client_origin(), frames[shown], (0, 0),
+                                   frames[shown][:2])
+    check(difference is None, "the paused frame differs on the screen: %s" % difference)
+
+
 def test_screen_scales_are_pixel_exact(session):
     path, picture = make_picture(session, "plasma", 1200, 900)
     for scale in (2, 1.5):

@@ -28,6 +28,12 @@ TEST(CommandLine, Table) {
       {{"--help-all"}, A::Exit, 0, "Usage: lumenor [options] [FILE]", std::nullopt},
       {{"a.rgb", "b.rgb"}, A::Exit, 2, "one FILE at most, 2 were given", std::nullopt},
       {{"--bogus"}, A::Exit, 2, "Unknown option 'bogus'", std::nullopt},
+      {{"--play", "--fps", "60", "shot.0001.rgb"}, A::Run, 0, "", QByteArray("shot.0001.rgb")},
+      {{"--fps=12", "--play", "--", "-x.rgb"}, A::Run, 0, "", QByteArray("-x.rgb")},
+      {{"--play", "--fps", "121", "a.rgb"}, A::Exit, 2, "--fps takes 1 to 120", std::nullopt},
+      {{"--fps", "0", "a.rgb"}, A::Exit, 2, "--fps takes 1 to 120", std::nullopt},
+      {{"--fps", "fast", "a.rgb"}, A::Exit, 2, "not 'fast'", std::nullopt},
+      {{"--play"}, A::Exit, 2, "--play needs a FILE", std::nullopt},
   };
   for (const auto& c : cases) {
     std::vector<const char*> argv = {"/usr/bin/lumenor"};
@@ -41,6 +47,10 @@ TEST(CommandLine, Table) {
         << what.toStdString() << ": " << got.output.toStdString();
     EXPECT_EQ(got.file, c.file) << what.toStdString();
   }
+  const char* play[] = {"lumenor", "--play", "--fps", "60", "a.rgb"};
+  const CommandLine playing = ParseCommandLine(5, play, QStringLiteral("9.8"));
+  EXPECT_TRUE(playing.play);
+  EXPECT_EQ(playing.framesPerSecond, 60);
 }
 
 }  // namespace

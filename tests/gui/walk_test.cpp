@@ -14,6 +14,7 @@
 #include "folder.h"
 #include "form1.h"
 #include "picture1.h"
+#include "player.h"
 #include "scratch_dir.h"
 
 namespace {
@@ -68,15 +69,15 @@ TEST_F(WalkTest, KeysWalkWhenNothingIsLeftToPanAndStopAtTheEnds) {
     const char* shown;
   };
   const Step steps[] = {
-      {Qt::Key_Right, Qt::NoModifier, "pic2"},    {Qt::Key_Right, Qt::NoModifier, "pic3"},
-      {Qt::Key_Right, Qt::NoModifier, "pic3"},    // too wide: it pans
-      {Qt::Key_End, Qt::NoModifier, "pic3"},      // pans to the far corner
-      {Qt::Key_Space, Qt::NoModifier, "pic10"},   {Qt::Key_End, Qt::NoModifier, "zed"},
-      {Qt::Key_Space, Qt::NoModifier, "zed"},     // the last: no wrap
+      {Qt::Key_Right, Qt::NoModifier, "pic2"},      {Qt::Key_Right, Qt::NoModifier, "pic3"},
+      {Qt::Key_Right, Qt::NoModifier, "pic3"},  // too wide: it pans
+      {Qt::Key_End, Qt::NoModifier, "pic3"},    // pans to the far corner
+      {Qt::Key_Space, Qt::NoModifier, "pic10"},     {Qt::Key_End, Qt::NoModifier, "zed"},
+      {Qt::Key_Space, Qt::NoModifier, "zed"},  // the last: no wrap
       {Qt::Key_Backspace, Qt::NoModifier, "pic10"}, {Qt::Key_Home, Qt::NoModifier, "pic1"},
-      {Qt::Key_Left, Qt::NoModifier, "pic1"},     // the first
-      {Qt::Key_End, Qt::ControlModifier, "zed"},  {Qt::Key_Home, Qt::ControlModifier, "pic1"},
-      {Qt::Key_Down, Qt::NoModifier, "pic1"},     // only pans
+      {Qt::Key_Left, Qt::NoModifier, "pic1"},  // the first
+      {Qt::Key_End, Qt::ControlModifier, "zed"},    {Qt::Key_Home, Qt::ControlModifier, "pic1"},
+      {Qt::Key_Down, Qt::NoModifier, "pic1"},  // only pans
   };
   int i = 0;
   for (const auto& s : steps) {
@@ -160,6 +161,50 @@ TEST_F(WalkTest, ThePictureFollowsItsFile) {
   QTest::qWait(600);
   EXPECT_EQ(Shown(), "again");
   EXPECT_TRUE(dialogs_.boxes.empty());
+}
+
+TEST_F(WalkTest, PlayGoesRoundTheFolderAndAStepPausesOnTheFrameShown) {
+  for (const char* name : {"f1.bw", "f2.bw", "f3.bw"}) Picture(name);
+  dir_.Write("f4.bw", sgi::EncodeHeader({.storage = 2}));  // skipped while playing, no box
+  Open("f1.bw");
+  form_.SetFrameRate(60);
+  Item("mnuPlay").trigger();
+  EXPECT_TRUE(Item("mnuPlay").isChecked());
+  QStringList seen;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        if (!seen.contains(Shown())) seen << Shown();
+        return seen.size() == 3 && Shown() == "f1";  // round the folder and back to the start
+      },
+      10000))
+      << seen.join(' ').toStdString();
+  EXPECT_FALSE(Item("mnuCopy").isEnabled()) << "nothing to copy while frames go by";
+  Item("mnuPlay").trigger();  // pauses on the frame shown
+  EXPECT_FALSE(Item("mnuPlay").isChecked());
+  EXPECT_FALSE(form_.FramePlayer().Playing());
+  const QString paused = Shown();
+  EXPECT_EQ(form_.PictureFolder().Current(), Path(paused.toStdString() + ".bw"));
+  EXPECT_TRUE(Item("mnuCopy").isEnabled());
+
+  // Playing again, a step pauses and loads the picture after the frame shown, as File > Open
+  // does (the broken one gets its box then).
+  const QStringList order = {"f1", "f2", "f3", "f4"};
+  Item("mnuPlay").trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Shown() != paused; }, 10000));
+  Item("mnuPlay").trigger();
+  const QString from = Shown();
+  Key(Qt::Key_Space);
+  EXPECT_FALSE(form_.FramePlayer().Playing());
+  EXPECT_FALSE(Item("mnuPlay").isChecked());
+  const QString next = order[order.indexOf(from) + 1];
+  EXPECT_EQ(form_.PictureFolder().Current(), Path(next.toStdString() + ".bw"));
+  if (next == "f4") {
+    ASSERT_EQ(dialogs_.boxes.size(), 1u);
+    EXPECT_EQ(dialogs_.boxes[0].text, "Unsupported compression flag:  2");
+  } else {
+    EXPECT_EQ(Shown(), next);
+    EXPECT_TRUE(dialogs_.boxes.empty()) << "no box while playing past the broken file";
+  }
 }
 
 }  // namespace
