@@ -22,6 +22,7 @@
 #include <QWheelEvent>
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -371,26 +372,17 @@ void Form1::ShowStatusBar(bool show) {
   UpdateItems();
 }
 
-void Form1::mnuNext_Click() {
+// A step pauses a flipbook first, so that it goes on from the frame shown.
+void Form1::Step(const std::function<QByteArray(Folder&)>& target, bool keepView) {
   PausePlaying();
-  WalkTo(folder_->Next());
+  WalkTo(target(*folder_), keepView);
 }
-void Form1::mnuPrevious_Click() {
-  PausePlaying();
-  WalkTo(folder_->Previous());
-}
-void Form1::mnuFirst_Click() {
-  PausePlaying();
-  WalkTo(folder_->First());
-}
-void Form1::mnuLast_Click() {
-  PausePlaying();
-  WalkTo(folder_->Last());
-}
-void Form1::mnuReload_Click() {
-  PausePlaying();
-  WalkTo(folder_->Current(), true);
-}
+
+void Form1::mnuNext_Click() { Step(&Folder::Next); }
+void Form1::mnuPrevious_Click() { Step(&Folder::Previous); }
+void Form1::mnuFirst_Click() { Step(&Folder::First); }
+void Form1::mnuLast_Click() { Step(&Folder::Last); }
+void Form1::mnuReload_Click() { Step(&Folder::Current, true); }
 
 void Form1::SetFrameRate(int framesPerSecond) {
   QAction* chosen = nullptr;

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QMainWindow>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -111,6 +112,7 @@ class Form1 : public QMainWindow {
   void OpenWith(const QByteArray& fileName, bool keepView);
   // One load of the Open routine; returns whether it ran to its end (not ended for a step).
   bool LoadOnce(const QByteArray& fileName, bool keepView);
+  void Step(const std::function<QByteArray(Folder&)>& target, bool keepView = false);
   // Opens path now, or, during a load, once that load has ended at its next progress point.
   void WalkTo(const QByteArray& path, bool keepView = false);
   void UpdateItems();

@@ -55,8 +55,8 @@ std::string ZoomText(lumenor::Zoom zoom) {
   // Tenths of a per cent, rounded; whole numbers without a fraction.
   const std::int64_t tenths = (std::int64_t{zoom.num} * 1000 * 2 + zoom.den) / (2 * zoom.den);
   std::string text = Number(tenths / 10);
-  if (tenths % 10 != 0) text += "." + Number(tenths % 10);
-  return text + " %";
+  if (tenths % 10 != 0) text.append(1, '.').append(Number(tenths % 10));
+  return text.append(" %");
 }
 
 FactLines PropertyLines(const lumenor::ImageHeader& header, const FileFacts& file) {
@@ -95,6 +95,6 @@ std::string PixelValuesText(int x, int y, unsigned channels, const std::uint8_t*
   std::string text = Number(x) + ", " + Number(y) + ":";
   if (channels < 1 || channels > 4) return text;
   for (unsigned c = 0; c < channels; ++c)
-    text += std::string(" ") + kLabels[channels - 1][c] + " " + Number(values[c]);
+    text.append(1, ' ').append(kLabels[channels - 1][c]).append(1, ' ').append(Number(values[c]));
   return text;
 }

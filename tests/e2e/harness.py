@@ -78,9 +78,10 @@ class Session:
         os.close(write_end)
         with os.fdopen(read_end) as pipe:
             os.environ["DISPLAY"] = ":" + pipe.readline().strip()
-        # The bus's socket in this session's own folder, not the home folder's cache that every
-        # run on the machine shares.
-        os.environ["XDG_RUNTIME_DIR"] = self.tmp.name
+        # The bus's socket and the app's settings in a folder of this session's own, apart from
+        # the pictures' folder: not the home folder's, which every run on the machine shares.
+        self.private = tempfile.TemporaryDirectory(prefix="lumenor-e2e-runtime-")
+        os.environ["XDG_RUNTIME_DIR"] = self.private.name
         self.bus = start_accessibility_bus()
         self.app = None
 
@@ -94,8 +95,7 @@ class Session:
             self.app.process.wait()
         # Settings of its own: what a test turns on is not what the next one starts with.
         env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_QPA_PLATFORM="xcb",
-                   XDG_RUNTIME_DIR=self.tmp.name, XDG_CONFIG_HOME=self.path("config"),
-                   **env_extra)
+                   XDG_CONFIG_HOME=os.path.join(self.private.name, "config"), **env_extra)
         command = [os.path.join(self.build_dir, "app", "lumenor").encode()] + [
             a if isinstance(a, bytes) else a.encode() for a in args]
         self.app = App(subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL,
@@ -110,6 +110,7 @@ class Session:
         self.xvfb.terminate()
         self.xvfb.wait()
         self.tmp.cleanup()
+        self.private.cleanup()
 
 
 class App:

@@ -94,7 +94,7 @@ class WaylandSession:
     def start(self, *args):
         """Starts lumenor on weston's socket with Qt's Wayland plugin, never X11."""
         env = dict(self.wayland_env(), QT_QPA_PLATFORM="wayland",
-                   QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", XDG_CONFIG_HOME=self.path("config"))
+                   QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", XDG_CONFIG_HOME=os.path.join(self.runtime_dir, "config"))
         command = [os.path.join(self.build_dir, "app", "lumenor")] + list(args)
         with open(self.path("lumenor.log"), "wb") as log:
             process = subprocess.Popen(command, env=env, stdout=log, stderr=log)

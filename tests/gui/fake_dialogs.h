@@ -27,20 +27,14 @@ class FakeDialogs final : public Dialogs {
     openTitles << title;
     openFilters << filter;
     initialNames << initialName;
-    const QString answer = answers.empty() ? QString() : answers.front();
-    if (!answers.empty()) answers.pop_front();
-    if (answer.isEmpty()) return std::nullopt;
-    return answer;
+    return NextAnswer();
   }
   std::optional<QString> ShowSave(QWidget*, const QString& title, const QString& filter,
                                   const QString& initialPath) override {
     saveTitles << title;
     saveFilters << filter;
     initialPaths << initialPath;
-    const QString answer = answers.empty() ? QString() : answers.front();
-    if (!answers.empty()) answers.pop_front();
-    if (answer.isEmpty()) return std::nullopt;
-    return answer;
+    return NextAnswer();
   }
   void ShowFacts(QWidget*, const QString& title,
                  const QList<QPair<QString, QString>>& lines) override {
@@ -53,4 +47,12 @@ class FakeDialogs final : public Dialogs {
     if (onBox) onBox();
   }
   void Beep() override { ++beeps; }
+
+ private:
+  std::optional<QString> NextAnswer() {
+    const QString answer = answers.empty() ? QString() : answers.front();
+    if (!answers.empty()) answers.pop_front();
+    if (answer.isEmpty()) return std::nullopt;
+    return answer;
+  }
 };
