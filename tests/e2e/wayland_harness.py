@@ -13,7 +13,7 @@ import tempfile
 import time
 
 from harness import (CONVERT, App, Failure, as_rgb, find, read_pnm, region_difference,
-                     start_accessibility_bus, wait_for)
+                     start_accessibility_bus, wait_for, xdotool)
 
 SOCKET = "wayland-lumenor"
 
@@ -65,18 +65,22 @@ class WaylandSession:
             read_end, write_end = os.pipe()
             self.xvfb = subprocess.Popen(
                 ["Xvfb", "-displayfd", str(write_end), "-screen", "0",
-                 "%dx%dx24" % self.output, "-nolisten", "tcp"],
+                 "%dx%dx24" % (self.output[0] + 16, self.output[1] + 16), "-nolisten", "tcp"],
                 pass_fds=(write_end,), stderr=subprocess.DEVNULL)
             os.close(write_end)
             with os.fdopen(read_end) as pipe:
                 os.environ["DISPLAY"] = env["DISPLAY"] = ":" + pipe.readline().strip()
             backend = "x11-backend.so"
         log = self.path("weston.log")
+        # No panel: its launcher would start a terminal on a stray click.
+        config = self.path("weston.ini")
+        with open(config, "w") as out:
+            out.write("[shell]\npanel-position=none\n")
         # --debug lets weston-screenshooter in; --idle-time=0 keeps the screen from blanking.
         self.weston = subprocess.Popen(
             ["weston", "--backend=" + backend, "--use-pixman", "--scale=%d" % scale,
              "--width=%d" % width, "--height=%d" % height, "--socket=" + SOCKET, "--debug",
-             "--no-config", "--idle-time=0", "--log=" + log],
+             "--config=" + config, "--idle-time=0", "--log=" + log],
             env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         socket = os.path.join(self.runtime_dir, SOCKET)
         deadline = time.monotonic() + 20
@@ -85,6 +89,14 @@ class WaylandSession:
                 tail = open(log).read()[-2000:] if os.path.exists(log) else "(no log)"
                 raise Failure("weston did not come up (exit %s):\n%s" % (self.weston.poll(), tail))
             time.sleep(0.05)
+
+    def point_at(self, x, y):
+        """Puts weston's pointer at screen (x, y). weston follows the X pointer by its moves from
+        where it entered weston's window, so the pointer leaves the window and comes back in."""
+        xdotool("mousemove", self.output[0] + 8, self.output[1] + 8)
+        time.sleep(0.05)
+        xdotool("mousemove", x, y)
+        time.sleep(0.05)
 
     def wayland_env(self):
         env = dict(os.environ, XDG_RUNTIME_DIR=self.runtime_dir, WAYLAND_DISPLAY=SOCKET)

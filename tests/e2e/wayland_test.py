@@ -57,10 +57,10 @@ def test_drag_follows_the_pointer_and_stops_at_the_edges(session):
     app = session.start(path)
     app.wait_until_loaded("Lumenor - plasma")
     width, height = (side * scale for side in app.client_size())  # in screen pixels
-    # weston's output is the X server's whole screen, so X positions are output positions. The
-    # pointer is in screenshots: it waits in the output's corner, off the window.
+    # weston's window is in the X screen's top-left corner, so X positions are output positions.
+    # The pointer is in screenshots: it waits in the output's corner, off the window.
     away = session.output[0] - 1, session.output[1] - 1
-    xdotool("mousemove", *away)
+    session.point_at(*away)
 
     def shown_from(x, y):
         """What the client area shows when picture point (x, y) is in its top-left corner."""
@@ -70,20 +70,23 @@ def test_drag_follows_the_pointer_and_stops_at_the_edges(session):
     grab = corner[0] + 400, corner[1] + 300
 
     # In even steps of the X pointer, which move the picture by whole screen pixels at scale 2.
+    session.point_at(*grab)
     drag(grab[0], grab[1], -10, -6, 10)
-    xdotool("mousemove", *away)
+    session.point_at(*away)
     wait_until_shown(session, shown_from(100, 60),
                      "after a drag of (-100, -60), the picture from (100, 60)", at=corner)
 
     # Far past the edges: the picture's bottom-right corner stops at the client area's.
+    session.point_at(*grab)
     drag(grab[0], grab[1], -20, -14, 19)
-    xdotool("mousemove", *away)
+    session.point_at(*away)
     right, bottom = 1200 - width, 900 - height
     wait_until_shown(session, shown_from(right, bottom),
                      "after a drag past the edges, the picture from (%d, %d)" % (right, bottom),
                      at=corner)
+    session.point_at(corner[0] + 100, corner[1] + 50)
     drag(corner[0] + 100, corner[1] + 50, 20, 20, 20)
-    xdotool("mousemove", *away)
+    session.point_at(*away)
     wait_until_shown(session, shown_from(0, 0),
                      "after a drag back past the top-left edges, the picture from (0, 0)",
                      at=corner)
