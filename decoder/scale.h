@@ -62,6 +62,9 @@ class AxisWeights {
 
 // Scaled regions of a picture of a given size, at one zoom: shrunk by area averaging, so that
 // fine detail averages out instead of flickering, or enlarged into squares of zoom.num pixels.
+// Shrunk with den 16 or less (1/2 to 1/16, 2/3, 5/12, 5/6...), a pixel is the exact average
+// rounded half up; with a larger den it is worked out in floats, which may round an exact half
+// either way.
 class PictureScaler {
  public:
   PictureScaler(int width, int height, Zoom zoom);
@@ -83,24 +86,52 @@ class PictureScaler {
              Pixel* out, std::size_t outStride);
 
  private:
+  // A picture row's part in a scaled row: its bytes and its weight, repeated for vector lanes.
+  // Where den is over 257 the rows go in pairs: a row and its partner (the row after it, or
+  // itself again at weight 0), weights alternating.
+  struct RowTerm {
+    const std::uint8_t* bytes = nullptr;
+    const std::uint8_t* partner = nullptr;
+    std::uint16_t weight16[8] = {};
+  };
+
   void Shrink(const Pixel* picture, std::size_t stride, int x, int y, int columns, int rows,
               Pixel* out, std::size_t outStride);
-  template <typename Sum>
-  void ShrinkWith(std::vector<Sum>& sums, const Pixel* picture, std::size_t stride, int x, int y,
-                  int columns, int rows, Pixel* out, std::size_t outStride) const;
-  template <typename Sum>
-  void AverageAcross(const Sum* sums, int from, int first, int count, Pixel* out,
-                     float rowScale) const;
+  int SetRowTerms(const Pixel* picture, std::size_t stride, int o, RowTerm* terms) const;
+  void SumDown(const RowTerm* a, int countA, const RowTerm* b, int countB, int from, int to);
+  void AverageAcrossExact(int first, int end, int from, int rowTotalA, int rowTotalB, Pixel* outA,
+                          Pixel* outB) const;
+  void AverageAcrossFloat(int first, int end, int from, int rowTotalA, int rowTotalB, Pixel* outA,
+                          Pixel* outB) const;
   void Enlarge(const Pixel* picture, std::size_t stride, int x, int y, int columns, int rows,
                Pixel* out, std::size_t outStride) const;
 
   Zoom zoom_;
-  int scaledWidth_, scaledHeight_;
+  int width_ = 0;
+  int scaledWidth_ = 0, scaledHeight_ = 0;
   AxisWeights columns_, rows_;  // when shrinking
-  // A scaled row's weighted byte sums, at most 255 * den: in 16 bits when den is 257 or less.
-  std::vector<std::uint16_t> sums16_;
-  std::vector<std::uint32_t> sums32_;
-  std::vector<float> columnShares_;  // each column weight over its scaled column's total
+  // Two scaled rows are shrunk at once, down the columns into sums for a chunk of them and then
+  // across: a picture column's sums for both rows lie side by side, four bytes each. With den 16
+  // or less, a scaled pixel's sums are below 2^16, whole numbers in 16-bit lanes throughout;
+  // otherwise the sums down are whole numbers (16-bit while den is 257 or less), held as floats,
+  // and the sums across weigh them by float shares.
+  bool exact16_ = false;
+  bool unitWeights_ = false;  // num is 1: every weight is 1
+  int columnsPerChunk_ = 0;   // scaled columns whose sums stay in the nearest cache
+  int span_ = 0;              // the most picture columns a scaled column covers
+  int fullColumns_ = 0;       // the scaled columns not cut short by the picture's right edge
+  // Exact: den picture columns make num scaled ones, every such period alike. The weights of
+  // one period, span_ for each column (0 past its own), 8 lanes each; where each column starts;
+  // and the weights of the last column when the picture's edge cuts it short.
+  std::vector<std::uint16_t> periodWeights_;
+  std::vector<int> periodFirst_;
+  std::vector<std::uint16_t> lastWeights_;
+  // Floats: each column weight over its scaled column's total, span_ for each column (0 past its
+  // own), 4 lanes each.
+  std::vector<float> columnShares_;
+  std::vector<RowTerm> terms_;         // the picture rows of two scaled rows
+  std::vector<std::uint16_t> sums16_;  // a chunk's sums, 8 lanes a picture column
+  std::vector<float> sumsFloat_;
 };
 
 }  // namespace lumenor
