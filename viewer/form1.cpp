@@ -500,18 +500,21 @@ QString Form1::AboutText() {
 }
 
 // Full screen shows the picture area alone. The menu bar stays, at no height, so that its access
-// keys still open the menus (a hidden menu bar would take them along).
+// keys still open the menus (a hidden menu bar would take them along); the status bar goes until
+// the window comes back, unless chosen again meanwhile.
 void Form1::mnuFullScreen_Click() {
   const bool full = !isFullScreen();
   mnuFullScreen_->setChecked(full);
   // The window system keeps the window's size and place and gives them back.
   if (full) {
     menuBar()->setFixedHeight(0);
+    if (status_) statusBar()->hide();
     setWindowState(windowState() | Qt::WindowFullScreen);
   } else {
     setWindowState(windowState() & ~Qt::WindowFullScreen);
     menuBar()->setMinimumHeight(0);
     menuBar()->setMaximumHeight(QWIDGETSIZE_MAX);
+    if (status_) statusBar()->setVisible(mnuStatusBar_->isChecked());
   }
 }
 

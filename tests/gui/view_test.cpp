@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 #include <QWheelEvent>
@@ -278,12 +279,14 @@ TEST_F(ViewTest, DragAtAZoomKeepsTheGrabbedPointUnderThePointer) {
 
 TEST_F(ViewTest, FullScreenShowsThePictureAloneAndGivesTheWindowBack) {
   Open(sgi::Pattern(4000, 3000, 1));
+  Item("mnuStatusBar").trigger();
+  QCoreApplication::processEvents();
   const QRect windowed = form_.geometry();
   const QSize client(form_.ScaleWidth(), form_.ScaleHeight());
   Item("mnuFullScreen").trigger();
   QCoreApplication::processEvents();
   ASSERT_TRUE(form_.isFullScreen());
-  // The picture area is the whole screen: no menu bar takes a line of it.
+  // The picture area is the whole screen: no menu bar or status bar takes a line of it.
   const QSize screen = form_.screen()->geometry().size() * Ratio();
   EXPECT_EQ(QSize(form_.ScaleWidth(), form_.ScaleHeight()), screen);
   Key(Qt::Key_End);
@@ -302,6 +305,7 @@ TEST_F(ViewTest, FullScreenShowsThePictureAloneAndGivesTheWindowBack) {
   EXPECT_FALSE(Item("mnuFullScreen").isChecked());
   EXPECT_EQ(form_.geometry(), windowed);
   EXPECT_EQ(QSize(form_.ScaleWidth(), form_.ScaleHeight()), client);
+  EXPECT_TRUE(form_.statusBar()->isVisible());
   // Pulled back only where a gap opens, as a resize does.
   EXPECT_EQ(QPoint(Canvas().Left(), Canvas().Top()),
             QPoint(std::max(screen.width(), client.width()) - 4000,
