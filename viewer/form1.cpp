@@ -68,6 +68,16 @@ lumenor::ImageHeader ReadHeaderOf(const QByteArray& fileName) {
   }
 }
 
+// The pointer says the window is busy while a picture is encoded for Copy or Export, which runs
+// on this thread.
+class BusyCursor {
+ public:
+  BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+  BusyCursor(const BusyCursor&) = delete;
+  BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
 // Keyboard and wheel panning, in logical pixels (so the same distance on every screen).
 constexpr double kArrowStep = 32;
 constexpr double kWheelStep = 20;  // for each of the lines the desktop scrolls a wheel notch by
@@ -316,7 +326,11 @@ void Form1::UpdateItems() {
 void Form1::mnuCopy_Click() {
   if (!shown_ || loading_) return;
   QString why;
-  std::unique_ptr<QMimeData> picture = PictureMimeData(shown_->path, &why);
+  std::unique_ptr<QMimeData> picture;
+  {
+    const BusyCursor busy;
+    picture = PictureMimeData(shown_->path, &why);
+  }
   if (!picture)
     return dialogs_.MsgBox(this, QStringLiteral("Error"),
                            QStringLiteral("The picture could not be copied:\r\n") + why,
@@ -336,7 +350,11 @@ void Form1::mnuExport_Click() {
       dialogs_.ShowSave(this, QStringLiteral("Export as PNG"), QStringLiteral("PNG Images (*.png)"),
                         file.dir().filePath(name + QStringLiteral(".png")));
   if (!chosen || !shown_) return;
-  const QString why = ExportPng(shown_->path, *chosen);
+  QString why;
+  {
+    const BusyCursor busy;
+    why = ExportPng(shown_->path, *chosen);
+  }
   if (!why.isEmpty())
     dialogs_.MsgBox(this, QStringLiteral("Error"),
                     QStringLiteral("The picture could not be exported:\r\n") + why,

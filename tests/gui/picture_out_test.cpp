@@ -115,6 +115,7 @@ TEST_F(PictureOutTest, ExportWritesThePngBesideThePictureAndNeverOverIt) {
   Item("mnuExport").trigger();
   ASSERT_EQ(dialogs_.boxes.size(), 1u);
   EXPECT_TRUE(dialogs_.boxes[0].text.startsWith("The picture could not be exported:\r\n"));
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr) << "the busy pointer outlived the export";
   EXPECT_EQ(fs::file_size(path.constData()), before);
   EXPECT_EQ(fs::read_symlink(dir_ / "alias.png"), fs::path(path.constData()));
 }
