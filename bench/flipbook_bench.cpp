@@ -14,7 +14,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string>
 
 #include "fake_dialogs.h"
@@ -22,15 +21,9 @@
 #include "form1.h"
 #include "picture1.h"
 #include "player.h"
+#include "resident_memory.h"
 
 namespace {
-
-double ResidentMiB() {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);)
-    if (line.rfind("VmRSS:", 0) == 0) return std::atof(line.c_str() + 6) / 1024;
-  return 0;
-}
 
 int Usage() {
   std::fprintf(stderr,

@@ -29,6 +29,7 @@
 #include "memory_canvas.h"
 #include "module1.h"
 #include "player.h"
+#include "resident_memory.h"
 #include "scale.h"
 #include "view_geometry.h"
 
@@ -41,14 +42,6 @@ double ThreadCpuMs() {
 }
 
 double Ms(const QElapsedTimer& timer) { return double(timer.nsecsElapsed()) / 1e6; }
-
-// The process's resident memory now, MiB.
-double ResidentMiB() {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);)
-    if (line.rfind("VmRSS:", 0) == 0) return std::atof(line.c_str() + 6) / 1024;
-  return 0;
-}
 
 // A canvas over one buffer used again from picture to picture: the decoder's own cost, without
 // the page faults of new memory.

@@ -260,18 +260,9 @@ class Player::Engine {
       // The first frame of a play goes on screen as soon as it is ready (or takes its time
       // when it cannot be shown).
       if (const auto first = ready_.find(nextToShow_); !firstShown_ && first != ready_.end()) {
-        if (first->second.broken) {
-          ++counts_.broken;
-        } else {
-          frame = TakeFrame(first->second);
-          ++counts_.shown;
-          shownIndex_ = first->second.index;
-        }
+        frame = TakeReady(first);
         firstShown_ = true;
         shownAt_ = now;
-        ready_.erase(first);
-        SetNextToShow(nextToShow_ + 1);
-        workToDo_.notify_all();
       }
       if (!firstShown_ || paths_.size() == 1) return frame;  // a still is shown once
       // The clock starts with the next frame, a period after the one shown, once the frames the
@@ -294,19 +285,9 @@ class Player::Engine {
         anchorPosition_ + clock_.NextToShow(nextToShow_ - anchorPosition_, elapsed);
     Settle(at);
     if (clock_.DueTime(at - anchorPosition_) <= elapsed) {
-      const auto due = ready_.find(at);
-      if (due != ready_.end()) {
-        if (due->second.broken) {
-          ++counts_.broken;
-        } else {
-          frame = TakeFrame(due->second);
-          ++counts_.shown;
-          shownIndex_ = due->second.index;
-          shownAt_ = now;
-        }
-        ready_.erase(due);
-        SetNextToShow(at + 1);
-        workToDo_.notify_all();
+      if (const auto due = ready_.find(at); due != ready_.end()) {
+        frame = TakeReady(due);
+        if (frame) shownAt_ = now;
       }
     }
     const std::int64_t next =
@@ -517,6 +498,24 @@ class Player::Engine {
   int IndexOf(std::int64_t position) const {
     const auto count = static_cast<std::int64_t>(paths_.size());
     return static_cast<int>((first_ + position % count) % count);
+  }
+
+  // The frame at a ready position leaves the queue at its time: for the screen, or counted when
+  // it cannot be shown; the workers go on past it.
+  std::optional<PlayerFrame> TakeReady(std::map<std::int64_t, Prepared>::iterator ready) {
+    std::optional<PlayerFrame> frame;
+    if (ready->second.broken) {
+      ++counts_.broken;
+    } else {
+      frame = TakeFrame(ready->second);
+      ++counts_.shown;
+      shownIndex_ = ready->second.index;
+    }
+    const std::int64_t next = ready->first + 1;
+    ready_.erase(ready);
+    SetNextToShow(next);
+    workToDo_.notify_all();
+    return frame;
   }
 
   PlayerFrame TakeFrame(Prepared& prepared) {
