@@ -4,6 +4,8 @@
 #include <zlib.h>
 
 #include <csetjmp>
+#include <exception>
+#include <new>
 
 #include "save_file.h"
 #include "stored_image.h"
@@ -27,7 +29,16 @@ struct PngWriter::State {
   static void OnWarning(png_structp /*png*/, png_const_charp /*message*/) {}
   static void OnWrite(png_structp png, png_bytep data, png_size_t length) {
     auto* state = static_cast<State*>(png_get_io_ptr(png));
-    if (!state->sink(std::span<const std::uint8_t>(data, length))) {
+    // No exception may cross libpng's C frames: a sink that throws (out of memory) fails here.
+    bool taken = false;
+    try {
+      taken = state->sink(std::span<const std::uint8_t>(data, length));
+    } catch (const std::bad_alloc&) {
+      if (state->error.empty()) state->error = "not enough memory for the encoded picture";
+    } catch (const std::exception& e) {
+      if (state->error.empty()) state->error = e.what();
+    }
+    if (!taken) {
       if (state->error.empty()) state->error = "the output stopped taking bytes";
       png_longjmp(png, 1);
     }

@@ -38,7 +38,7 @@ class StoredRows final : public RowSink {
     image_.channels = h.channels;
     return true;
   }
-  void Named(const std::string& /*utf8Name*/) override {}
+  void Named(const std::string& utf8Name) override { image_.name = utf8Name; }
   void Report(const std::string& utf8Text) override { image_.messages.push_back(utf8Text); }
   // The window keeps what it showed beyond a short grey run-length row; the stored row is zeros
   // there, since the file stores nothing for those pixels.

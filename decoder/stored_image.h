@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -23,6 +24,9 @@ struct StoredImage {
   unsigned channels = 0;
   std::vector<std::uint8_t> values;  // height * width * channels
   std::vector<std::string> messages;
+  // The image name as the window's title gives it, once the header passed its checks and the
+  // picture's memory was had: when the window names the picture.
+  std::optional<std::string> name;
 
   const std::uint8_t* Row(int y) const {
     return values.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width) * channels;

@@ -21,7 +21,6 @@
 #include <system_error>
 #include <vector>
 
-#include "image_header.h"
 #include "memory_canvas.h"
 #include "module1.h"
 #include "one_line.h"
@@ -62,13 +61,10 @@ int CannotWrite(const lumenor::SaveFile& file) {
   return 2;
 }
 
-// The title the window shows after loading the picture: its name once the header has passed
-// every check that comes before the name is read, the program's own name otherwise.
+// The title the window shows after loading the picture: its name once the load named it, the
+// program's own name otherwise.
 std::string TitleOf(const lumenor::StoredImage& image) {
-  const lumenor::ImageHeader& header = image.header;
-  const bool named = !lumenor::HeaderRejection(header) && header.width <= lumenor::kMaxImageSide &&
-                     header.height <= lumenor::kMaxImageSide;
-  return named ? "Lumenor - " + lumenor::NameText(header) : "Lumenor 1.0 by Vantris";
+  return image.name ? "Lumenor - " + *image.name : "Lumenor 1.0 by Vantris";
 }
 
 bool WritePpm(const lumenor::MemoryCanvas& canvas, lumenor::SaveFile& file) {
@@ -133,6 +129,7 @@ int main(int argc, char** argv) {
       optionsEnded = true;
     } else if (arg == "-o" && i + 1 < argc && output.empty()) {
       output = argv[++i];
+      if (output.empty()) return Usage();  // an empty name writes nothing: never a silent success
     } else if (arg == "--png-dir" && i + 1 < argc && !pngFolder) {
       pngFolder = argv[++i];
     } else if (arg == "--background" && i + 1 < argc && !background) {

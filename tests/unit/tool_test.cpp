@@ -88,6 +88,7 @@ TEST_F(Tool, ExitCodesAndStreams) {
       {good.string() + " --background 12345", 2, "", kUsage},
       {good.string() + " -o out.jpg", 2, "", kUsage},
       {good.string() + " -o out", 2, "", kUsage},
+      {good.string() + " -o ''", 2, "", kUsage},
       {good.string() + " " + good.string(), 2, "", kUsage},
       {"--png-dir folder", 2, "", kUsage},
       {"--png-dir missing " + good.string(), 2, "", kUsage},
