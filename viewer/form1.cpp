@@ -131,7 +131,12 @@ Form1::Form1(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent), dialogs_(
   connect(player_, &Player::frameDue, this, &Form1::ShowFrame);
   // The picture follows its file: rewritten in place or replaced, it is loaded again.
   connect(folder_, &Folder::currentFileChanged, this, [this] {
-    if (!player_->Playing()) mnuReload_Click();
+    if (player_->Playing()) return;
+    // A load under way finishes first: restarting it at every rewrite could never end.
+    if (loading_)
+      reloadWhenLoaded_ = true;
+    else
+      mnuReload_Click();
   });
 
   CreateMenus();
@@ -243,16 +248,20 @@ void Form1::OpenWith(const QByteArray& fileName, bool keepView) {
   if (loading_ || ending_) return;
   for (QByteArray next = fileName; !next.isEmpty() && !ending_;) {
     nextOpen_.clear();
-    if (LoadOnce(next, keepView)) return;
+    if (LoadOnce(next, keepView)) break;
     // A step came in the middle: its picture is next.
     next = std::exchange(nextOpen_, {});
     keepView = nextKeepsView_;
   }
+  // The file changed while it loaded: once more, from the event loop.
+  if (std::exchange(reloadWhenLoaded_, false) && !ending_)
+    QMetaObject::invokeMethod(
+        this, [this] { mnuReload_Click(); }, Qt::QueuedConnection);
 }
 
 bool Form1::LoadOnce(const QByteArray& fileName, bool keepView) {
   if (player_->Playing()) PausePlaying();
-  playWanted_ = false;
+  if (std::exchange(playWanted_, false)) mnuPlay_->setChecked(false);
   // The file dialog offers the picture opened last, whichever way it came.
   CommonDialog1FileName_ = QFileInfo(QFile::decodeName(fileName)).absoluteFilePath();
   folder_->SetCurrent(fileName);
@@ -517,19 +526,24 @@ QString Form1::AboutText() {
       "https://www.lumenor.example/");
 }
 
-// Full screen shows the picture area alone. The menu bar stays, at no height, so that its access
-// keys still open the menus (a hidden menu bar would take them along); the status bar goes until
-// the window comes back, unless chosen again meanwhile.
-void Form1::mnuFullScreen_Click() {
-  const bool full = !isFullScreen();
+// The window system keeps the window's size and place and gives them back.
+void Form1::mnuFullScreen_Click() { setWindowState(windowState() ^ Qt::WindowFullScreen); }
+
+// Full screen shows the picture area alone, whether the menu or the window system chose it. The
+// menu bar stays, at no height, so that its access keys still open the menus (a hidden menu bar
+// would take them along); the status bar goes until the window comes back, unless chosen again
+// meanwhile.
+void Form1::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() != QEvent::WindowStateChange) return;
+  const bool full = isFullScreen();
+  if (full == fullScreenLayout_ || !mnuFullScreen_) return;
+  fullScreenLayout_ = full;
   mnuFullScreen_->setChecked(full);
-  // The window system keeps the window's size and place and gives them back.
   if (full) {
     menuBar()->setFixedHeight(0);
     if (status_) statusBar()->hide();
-    setWindowState(windowState() | Qt::WindowFullScreen);
   } else {
-    setWindowState(windowState() & ~Qt::WindowFullScreen);
     menuBar()->setMinimumHeight(0);
     menuBar()->setMaximumHeight(QWIDGETSIZE_MAX);
     if (status_) statusBar()->setVisible(mnuStatusBar_->isChecked());
@@ -541,7 +555,7 @@ void Form1::mnuAbout_Click() {
 }
 
 // Open can be chosen, and a drop taken, only when no load runs or waits to run.
-bool Form1::CanOpen() const { return !loading_ && !ending_ && !openQueued_; }
+bool Form1::CanOpen() const { return !loading_ && !ending_ && !openQueued_ && !walkQueued_; }
 
 void Form1::OpenFileSoon(const QByteArray& fileName, bool thenPlay) {
   if (!CanOpen()) return;

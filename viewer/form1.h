@@ -92,6 +92,7 @@ class Form1 : public QMainWindow {
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   void Form_Unload();
@@ -174,6 +175,8 @@ class Form1 : public QMainWindow {
   QByteArray nextOpen_;
   bool nextKeepsView_ = false;
   bool walkQueued_ = false;
+  bool reloadWhenLoaded_ = false;  // the file changed while it was loading
+  bool fullScreenLayout_ = false;  // the menu bar and status bar laid out for full screen
 
   std::optional<ShownPicture> shown_;      // the picture on screen, when there is one
   std::unique_ptr<StatusReadout> status_;  // made when the status bar is first turned on

@@ -316,6 +316,14 @@ TEST_F(ViewTest, FullScreenShowsThePictureAloneAndGivesTheWindowBack) {
   Item("mnuFullScreen").trigger();
   QCoreApplication::processEvents();
   EXPECT_EQ(form_.geometry(), windowed) << "F11 twice";
+  // The window system ends full screen by itself: the window is whole again.
+  Item("mnuFullScreen").trigger();
+  QCoreApplication::processEvents();
+  form_.setWindowState(form_.windowState() & ~Qt::WindowFullScreen);
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(Item("mnuFullScreen").isChecked());
+  EXPECT_TRUE(form_.statusBar()->isVisible());
+  EXPECT_EQ(QSize(form_.ScaleWidth(), form_.ScaleHeight()), client);
 }
 
 // Run with two screens of scales 1 and 2 (tests/gui/two_screens.json, see tests/CMakeLists.txt);

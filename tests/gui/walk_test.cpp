@@ -136,6 +136,29 @@ TEST_F(WalkTest, AStepDuringALoadEndsItAndOpensOnlyTheLatest) {
   EXPECT_TRUE(form_.OpenItem().isEnabled());
 }
 
+// A file rewritten while it loads is loaded again once the load is done, never restarted.
+TEST_F(WalkTest, AFileChangedDuringItsLoadIsReloadedAfterIt) {
+  Picture("slow.bw", 64, 4000);
+  Open("slow.bw");
+  const int beeps = dialogs_.beeps;
+  int changes = 0;
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    if (form_.Loading() && changes < 3) {
+      ++changes;
+      emit form_.PictureFolder().currentFileChanged();
+    }
+  });
+  timer.start(0);
+  Item("mnuReload").trigger();
+  Settle();
+  timer.stop();
+  Settle();
+  ASSERT_EQ(changes, 3);
+  EXPECT_EQ(dialogs_.beeps, beeps + 2) << "the load ran to its end, then one more";
+  EXPECT_EQ(Shown(), "slow");
+}
+
 TEST_F(WalkTest, ThePictureFollowsItsFile) {
   Picture("shown.bw", 600, 500);
   Open("shown.bw");
