@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -17,6 +16,7 @@
 #include <utility>
 
 #include "one_line.h"
+#include "picture_name.h"
 #include "png_writer.h"
 #include "save_file.h"
 #include "stored_image.h"
@@ -24,13 +24,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-bool IsSgiExtension(std::string extension) {
-  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  for (const char* known : {".rgb", ".rgba", ".bw", ".sgi", ".int", ".inta"})
-    if (extension == known) return true;
-  return false;
-}
 
 // Why the file cannot be converted, or nothing once its PNG is in place.
 std::optional<std::string> Convert(const std::string& input, const std::string& output) {
@@ -90,8 +83,10 @@ class Report {
 }  // namespace
 
 std::string PngPathFor(const std::string& folder, const std::string& input) {
-  const fs::path name = fs::path(input).filename();
-  const fs::path base = IsSgiExtension(name.extension().string()) ? name.stem() : name;
+  const std::string name = fs::path(input).filename().string();
+  // A name that is nothing but the extension (a hidden file) keeps it.
+  const std::size_t extension = lumenor::PictureExtensionLength(name);
+  const std::string base = extension < name.size() ? name.substr(0, name.size() - extension) : name;
   return (fs::path(folder) / base).string() + ".png";
 }
 

@@ -9,7 +9,6 @@
 
 #include <QSocketNotifier>
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
@@ -23,6 +22,7 @@
 #include <utility>
 
 #include "natural_order.h"
+#include "picture_name.h"
 
 namespace {
 
@@ -51,20 +51,6 @@ std::int64_t FolderTimeNs(const QByteArray& folder) {
   return Nanoseconds(status.st_mtim);
 }
 
-bool IsPictureName(std::string_view name) {
-  static constexpr std::array<std::string_view, 6> kExtensions = {"rgb", "rgba", "bw",
-                                                                  "sgi", "int",  "inta"};
-  const std::size_t dot = name.rfind('.');
-  if (dot == std::string_view::npos) return false;
-  const std::string_view extension = name.substr(dot + 1);
-  return std::any_of(kExtensions.begin(), kExtensions.end(), [&](std::string_view known) {
-    return known.size() == extension.size() &&
-           std::equal(known.begin(), known.end(), extension.begin(), [](char k, char e) {
-             return k == (e >= 'A' && e <= 'Z' ? static_cast<char>(e - 'A' + 'a') : e);
-           });
-  });
-}
-
 bool IsHidden(const QByteArray& name) { return name.startsWith('.'); }
 
 struct Listing {
@@ -88,7 +74,7 @@ bool ListPictures(const QByteArray& folder, const std::function<bool()>& stop, L
       return false;
     }
     const std::string_view name = entry->d_name;
-    if (!IsPictureName(name)) continue;
+    if (lumenor::PictureExtensionLength(name) == 0) continue;
     bool regular = entry->d_type == DT_REG;
     if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
       struct stat status {};
@@ -421,7 +407,7 @@ void Folder::ReadNotices() {
         if (event.mask & IN_IGNORED) folderWatch_ = -1;
         const bool current = name == View(currentName_);
         fileChanged |= current;
-        folderChanged |= name.empty() || current || IsPictureName(name);
+        folderChanged |= name.empty() || current || lumenor::PictureExtensionLength(name) > 0;
       }
     }
   }

@@ -15,7 +15,6 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QRegularExpression>
 #include <QSettings>
 #include <QStatusBar>
 #include <QUrl>
@@ -34,6 +33,7 @@
 #include "picture1.h"
 #include "picture_export.h"
 #include "picture_facts.h"
+#include "picture_name.h"
 #include "player.h"
 #include "status_readout.h"
 #include "window_canvas.h"
@@ -350,11 +350,9 @@ void Form1::mnuCopy_Click() {
 void Form1::mnuExport_Click() {
   if (!shown_ || loading_) return;
   const QFileInfo file(QFile::decodeName(shown_->path));
-  // The picture's name without its SGI extension, in its own folder.
-  static const QRegularExpression kPictureExtension(
-      QStringLiteral("\\.(rgb|rgba|bw|sgi|int|inta)$"), QRegularExpression::CaseInsensitiveOption);
+  // The picture's name without its SGI extension (plain ASCII), in its own folder.
   QString name = file.fileName();
-  name.remove(kPictureExtension);
+  name.chop(static_cast<qsizetype>(lumenor::PictureExtensionLength(name.toStdString())));
   const auto chosen =
       dialogs_.ShowSave(this, QStringLiteral("Export as PNG"), QStringLiteral("PNG Images (*.png)"),
                         file.dir().filePath(name + QStringLiteral(".png")));
