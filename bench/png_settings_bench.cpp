@@ -41,14 +41,14 @@ Figures Measure(const lumenor::StoredImage& image, const PngSettings& settings, 
   for (int run = 0; run < runs; ++run) {
     std::size_t bytes = 0;
     const std::clock_t start = std::clock();
-    lumenor::PngWriter writer(
+    const std::string error = lumenor::EncodeStoredImagePng(
+        image,
         [&bytes](std::span<const std::uint8_t> chunk) {
           bytes += chunk.size();
           return true;
         },
-        image.width, image.height, image.channels, image.header.name, settings);
-    for (int y = 0; y < image.height; ++y) writer.WriteRow(image.Row(y));
-    if (!writer.Finish()) std::fprintf(stderr, "the writer failed: %s\n", writer.Error().c_str());
+        settings);
+    if (!error.empty()) std::fprintf(stderr, "the writer failed: %s\n", error.c_str());
     times.push_back(static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC);
     figures.bytes = bytes;
   }

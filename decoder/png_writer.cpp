@@ -6,6 +6,7 @@
 #include <csetjmp>
 #include <exception>
 #include <new>
+#include <utility>
 
 #include "save_file.h"
 #include "stored_image.h"
@@ -182,14 +183,21 @@ bool PngWriter::Finish() {
   return End(state_->png);
 }
 
+std::string EncodeStoredImagePng(const StoredImage& image, PngWriter::Sink sink,
+                                 const PngSettings& settings) {
+  PngWriter writer(std::move(sink), image.width, image.height, image.channels, image.header.name,
+                   settings);
+  for (int y = 0; y < image.height && writer.Ok(); ++y) writer.WriteRow(image.Row(y));
+  return writer.Finish() ? std::string() : writer.Error();
+}
+
 bool WriteStoredImagePng(const StoredImage& image, SaveFile& file, const PngSettings& settings) {
   if (!file.Ok()) return false;
-  PngWriter writer([&file](std::span<const std::uint8_t> bytes) { return file.Write(bytes); },
-                   image.width, image.height, image.channels, image.header.name, settings);
-  for (int y = 0; y < image.height && writer.Ok(); ++y) writer.WriteRow(image.Row(y));
-  if (!writer.Finish()) {
+  const std::string error = EncodeStoredImagePng(
+      image, [&file](std::span<const std::uint8_t> bytes) { return file.Write(bytes); }, settings);
+  if (!error.empty()) {
     // The file's own failure says more than the writer's (which only saw the output stop).
-    file.Abandon("cannot be written: " + writer.Error());
+    file.Abandon("cannot be written: " + error);
     return false;
   }
   return file.Commit();

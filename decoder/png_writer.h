@@ -60,5 +60,9 @@ std::string PngTitleText(std::span<const std::uint8_t> latin1Name);
 // False on failure, with file.Error() saying why; nothing is then left behind.
 bool WriteStoredImagePng(const StoredImage& image, SaveFile& file,
                          const PngSettings& settings = {});
+// The picture's stored values as PNG into sink, its image name as the Title: an empty string, or
+// why it failed.
+std::string EncodeStoredImagePng(const StoredImage& image, PngWriter::Sink sink,
+                                 const PngSettings& settings = {});
 
 }  // namespace lumenor

@@ -20,6 +20,7 @@
 #include "one_line.h"
 #include "png_writer.h"
 #include "save_file.h"
+#include "stored_image.h"
 #include "thumbnail_canvas.h"
 
 namespace {
@@ -43,25 +44,19 @@ int CannotWrite(const lumenor::SaveFile& file) {
   return 1;
 }
 
+// The thumbnail as an RGB picture without a name (at most 1024 x 1024: the copy costs nothing).
 bool WritePng(const std::vector<lumenor::Pixel>& pixels, int width, int height,
               lumenor::SaveFile& file) {
-  lumenor::PngWriter png([&file](std::span<const std::uint8_t> bytes) { return file.Write(bytes); },
-                         width, height, 3);
-  std::vector<std::uint8_t> row(static_cast<std::size_t>(width) * 3);
-  for (int y = 0; y < height && png.Ok(); ++y) {
-    const lumenor::Pixel* from = pixels.data() + static_cast<std::size_t>(y) * width;
-    for (int x = 0; x < width; ++x) {
-      row[3 * x] = static_cast<std::uint8_t>(lumenor::RedOf(from[x]));
-      row[3 * x + 1] = static_cast<std::uint8_t>(lumenor::GreenOf(from[x]));
-      row[3 * x + 2] = static_cast<std::uint8_t>(lumenor::BlueOf(from[x]));
-    }
-    png.WriteRow(row.data());
-  }
-  if (!png.Finish()) {
-    file.Abandon("cannot be written: " + png.Error());
-    return false;
-  }
-  return file.Commit();
+  lumenor::StoredImage image;
+  image.width = width;
+  image.height = height;
+  image.channels = 3;
+  image.values.reserve(pixels.size() * 3);
+  for (const lumenor::Pixel pixel : pixels)
+    for (const unsigned value :
+         {lumenor::RedOf(pixel), lumenor::GreenOf(pixel), lumenor::BlueOf(pixel)})
+      image.values.push_back(static_cast<std::uint8_t>(value));
+  return lumenor::WriteStoredImagePng(image, file);
 }
 
 }  // namespace

@@ -19,16 +19,13 @@ QString Reason(const lumenor::StoredImage& image) {
 
 QByteArray EncodePng(const lumenor::StoredImage& image) {
   QByteArray png;
-  lumenor::PngWriter writer(
-      [&png](std::span<const std::uint8_t> bytes) {
+  const std::string error =
+      lumenor::EncodeStoredImagePng(image, [&png](std::span<const std::uint8_t> bytes) {
         png.append(reinterpret_cast<const char*>(bytes.data()),
                    static_cast<qsizetype>(bytes.size()));
         return true;
-      },
-      image.width, image.height, image.channels, image.header.name);
-  for (int y = 0; y < image.height && writer.Ok(); ++y) writer.WriteRow(image.Row(y));
-  if (!writer.Finish()) return {};
-  return png;
+      });
+  return error.empty() ? png : QByteArray();
 }
 
 }  // namespace
