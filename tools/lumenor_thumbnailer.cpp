@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "image_header.h"
 #include "memory_canvas.h"
 #include "module1.h"
 #include "one_line.h"
@@ -77,8 +78,8 @@ int main(int argc, char** argv) {
   lumenor::LoadImageFile(input, canvas);
   if (!canvas.Messages().empty()) return Fail(input, canvas.Messages().front());
   if (canvas.Width() == 0 || canvas.Height() == 0)
-    return Fail(input, "the picture has no pixels (" + std::to_string(canvas.Width()) + " x " +
-                           std::to_string(canvas.Height()) + ")");
+    return Fail(input, "the picture has no pixels (" +
+                           lumenor::SizeText(canvas.Width(), canvas.Height()) + ")");
   const auto thumbnail = canvas.Finish();
   if (!WritePng(thumbnail, canvas.ThumbnailWidth(), canvas.ThumbnailHeight(), file))
     return CannotWrite(file);

@@ -15,6 +15,7 @@
 #include <thread>
 #include <utility>
 
+#include "image_header.h"
 #include "one_line.h"
 #include "picture_name.h"
 #include "png_writer.h"
@@ -34,8 +35,7 @@ std::optional<std::string> Convert(const std::string& input, const std::string& 
     return why;
   }
   if (image.width == 0 || image.height == 0)
-    return "the picture has no pixels (" + std::to_string(image.width) + " x " +
-           std::to_string(image.height) + ")";
+    return "the picture has no pixels (" + lumenor::SizeText(image.width, image.height) + ")";
   lumenor::SaveFile file(output, input);
   if (!lumenor::WriteStoredImagePng(image, file)) return file.Error();
   return std::nullopt;
