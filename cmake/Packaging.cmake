@@ -14,11 +14,13 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
        "or run-length encoded, up to 32767 by 32767 pixels, painted from the bottom\n"
        "up as they load. It zooms from 1/32 to 32 times, fits a picture to the\n"
        "window, and shows one picture pixel on one screen pixel at 100 % on every\n"
-       "screen.\n"
+       "screen. It walks the picture's folder in natural order, plays a folder of\n"
+       "frames as a flipbook, copies a picture or exports it as PNG, and shows\n"
+       "what its header says and the values under the pointer.\n"
        ".\n"
        "The package also holds lumenor-decode, which converts SGI files to PNG or\n"
-       "PPM without a window, many at once on every core, and a thumbnailer that\n"
-       "gives file managers previews of SGI files.")
+       "PPM without a window, one at a time or a batch into a folder on every\n"
+       "core, and a thumbnailer that gives file managers previews of SGI files.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
