@@ -13,14 +13,13 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
-#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <string_view>
-#include <system_error>
 #include <thread>
 #include <utility>
 
+#include "file_names.h"
 #include "natural_order.h"
 #include "picture_name.h"
 
@@ -239,12 +238,7 @@ Folder::~Folder() {
 
 void Folder::SetCurrent(const QByteArray& path) {
   if (path.isEmpty()) return;
-  QByteArray absolute = path;
-  if (!path.startsWith('/')) {
-    std::error_code error;
-    const std::string working = std::filesystem::current_path(error).native();
-    absolute = QByteArray(working.data(), static_cast<qsizetype>(working.size())) + '/' + path;
-  }
+  const QByteArray absolute = AbsolutePath(path);
   const qsizetype slash = absolute.lastIndexOf('/');
   const QByteArray folder = absolute.left(slash + 1);
   const bool wasHidden = IsHidden(currentName_);
@@ -290,8 +284,11 @@ QByteArray Folder::StepFrom(int from, int step) {
   QByteArray found;
   for (int index = from; index >= 0 && index < Count(); index += step) {
     if (index == position_) {
-      found = current_;
-      break;
+      if (FileStamp::Of(current_).exists) {
+        found = current_;
+        break;
+      }
+      continue;  // deleted too: skipped, though it stays the walk's place
     }
     const QByteArray path = folder_ + names_[index];
     if (FileStamp::Of(path).exists) {

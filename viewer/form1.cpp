@@ -5,7 +5,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QDir>
+#include <QDateTime>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -16,9 +16,11 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QSettings>
+#include <QTimer>
 #include <QStatusBar>
 #include <QUrl>
 #include <QWheelEvent>
+#include <QWindow>
 #include <cmath>
 #include <filesystem>
 #include <functional>
@@ -28,6 +30,7 @@
 #include <utility>
 
 #include "dialogs.h"
+#include "file_names.h"
 #include "folder.h"
 #include "module1.h"
 #include "picture1.h"
@@ -35,6 +38,8 @@
 #include "picture_facts.h"
 #include "picture_name.h"
 #include "player.h"
+#include "png_encoding.h"
+#include "quiet_reload.h"
 #include "status_readout.h"
 #include "window_canvas.h"
 
@@ -42,8 +47,11 @@ namespace {
 
 const QString kInitialTitle = QStringLiteral("Lumenor 1.0 by Vantris");
 const QString kOpenTitle = QStringLiteral("Select a RGB Image");
-const QString kOpenFilter =
-    QStringLiteral("RGB Images (*.bw, *.rgb)|*.bw; *.rgb|All Files (*.*)|*.*");
+// The described choice first and chosen; then every extension the walk knows, and every file.
+const QString kOpenFilter = QStringLiteral(
+    "RGB Images (*.bw, *.rgb)|*.bw; *.rgb"
+    "|All SGI Images (*.bw *.int *.inta *.rgb *.rgba *.sgi)|*.bw; *.int; *.inta; *.rgb; *.rgba; *.sgi"
+    "|All Files (*)|*");
 
 // Go > Frame Rate.
 constexpr int kFrameRates[] = {12, 24, 25, 30, 48, 60};
@@ -67,16 +75,6 @@ lumenor::ImageHeader ReadHeaderOf(const QByteArray& fileName) {
     return {};
   }
 }
-
-// The pointer says the window is busy while a picture is encoded for Copy or Export, which runs
-// on this thread.
-class BusyCursor {
- public:
-  BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-  BusyCursor(const BusyCursor&) = delete;
-  BusyCursor& operator=(const BusyCursor&) = delete;
-};
 
 // Keyboard and wheel panning, in logical pixels (so the same distance on every screen).
 constexpr double kArrowStep = 32;
@@ -129,15 +127,20 @@ Form1::Form1(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent), dialogs_(
   });
   player_ = new Player(nullptr, 0, Player::kMostBytesAhead, this);
   connect(player_, &Player::frameDue, this, &Form1::ShowFrame);
-  // The picture follows its file: rewritten in place or replaced, it is loaded again.
+  // The picture follows its file: rewritten in place or replaced, it is loaded again, aside, and
+  // shown once it is whole; a file that cannot be shown (yet) leaves the picture as it is.
+  quietReload_ = new QuietReload(this);
+  connect(quietReload_, &QuietReload::finished, this, &Form1::QuietlyReloaded);
   connect(folder_, &Folder::currentFileChanged, this, [this] {
     if (player_->Playing()) return;
     // A load under way finishes first: restarting it at every rewrite could never end.
-    if (loading_)
+    if (loading_ || quietReload_->Running())
       reloadWhenLoaded_ = true;
     else
-      mnuReload_Click();
+      ReloadQuietly();
   });
+  encoding_ = new PngEncoding(this);
+  connect(encoding_, &PngEncoding::encoded, this, &Form1::Encoded);
 
   CreateMenus();
   const auto settings = SettingsFile();
@@ -175,7 +178,11 @@ void Form1::CreateMenus() {
 
   mnuView_ = menu("&View", "mnuView");
   mnuZoomIn_ = item(mnuView_, "Zoom &In", "mnuZoomIn", {});
-  mnuZoomIn_->setShortcuts(QKeySequence::ZoomIn);
+  // Ctrl+= too: the key beside Ctrl+- on most keyboards, unshifted.
+  QList<QKeySequence> zoomIn = QKeySequence::keyBindings(QKeySequence::ZoomIn);
+  if (!zoomIn.contains(QKeySequence(Qt::CTRL | Qt::Key_Equal)))
+    zoomIn << QKeySequence(Qt::CTRL | Qt::Key_Equal);
+  mnuZoomIn_->setShortcuts(zoomIn);
   mnuZoomOut_ = item(mnuView_, "Zoom &Out", "mnuZoomOut", {});
   mnuZoomOut_->setShortcuts(QKeySequence::ZoomOut);
   mnuActualSize_ =
@@ -239,7 +246,7 @@ void Form1::mnuOpen_Click() {
   if (!CanOpen()) return;  // loads never nest
   const auto chosen = dialogs_.ShowOpen(this, kOpenTitle, kOpenFilter, CommonDialog1FileName_);
   if (!chosen) return;  // cancelled: canvas, title and Open untouched
-  OpenFile(QFile::encodeName(*chosen));
+  OpenFile(ChosenPath(*chosen, CommonDialog1Bytes_));
 }
 
 void Form1::OpenFile(const QByteArray& fileName) { OpenWith(fileName, false); }
@@ -253,17 +260,23 @@ void Form1::OpenWith(const QByteArray& fileName, bool keepView) {
     next = std::exchange(nextOpen_, {});
     keepView = nextKeepsView_;
   }
-  // The file changed while it loaded: once more, from the event loop.
+  // The file changed while it loaded: once more, aside, from the event loop.
   if (std::exchange(reloadWhenLoaded_, false) && !ending_)
     QMetaObject::invokeMethod(
-        this, [this] { mnuReload_Click(); }, Qt::QueuedConnection);
+        this, [this] { ReloadQuietly(); }, Qt::QueuedConnection);
 }
 
 bool Form1::LoadOnce(const QByteArray& fileName, bool keepView) {
   if (player_->Playing()) PausePlaying();
   if (std::exchange(playWanted_, false)) mnuPlay_->setChecked(false);
+  // The picture shown no longer comes from play: the frames prepared ahead go.
+  player_->Stop();
+  playedPaths_.clear();
+  quietReload_->Cancel();
+  beingWritten_ = false;
   // The file dialog offers the picture opened last, whichever way it came.
-  CommonDialog1FileName_ = QFileInfo(QFile::decodeName(fileName)).absoluteFilePath();
+  CommonDialog1Bytes_ = AbsolutePath(fileName);
+  CommonDialog1FileName_ = QFile::decodeName(CommonDialog1Bytes_);
   folder_->SetCurrent(fileName);
 
   Picture1_->Refresh();
@@ -276,7 +289,7 @@ bool Form1::LoadOnce(const QByteArray& fileName, bool keepView) {
   loading_ = true;
   UpdateItems();
   // The file as it is loaded, for what the window says of it afterwards.
-  ShownPicture loaded{fileName, ReadHeaderOf(fileName), FileStamp::Of(fileName)};
+  ShownPicture loaded{folder_->Current(), ReadHeaderOf(fileName), FileStamp::Of(fileName)};
   {
     // The load ends at its next progress point when the program ends or a step asks for another
     // picture.
@@ -320,60 +333,74 @@ void Form1::WalkTo(const QByteArray& path, bool keepView) {
 
 void Form1::UpdateItems() {
   const bool any = !folder_->Current().isEmpty();
-  mnuNext_->setEnabled(any && folder_->HasNext());
-  mnuPrevious_->setEnabled(any && folder_->HasPrevious());
+  // While frames go by, the steps go from the frame shown.
+  const bool playing = player_->Playing() && playingIndex_ >= 0;
+  mnuNext_->setEnabled(any && (playing ? playingIndex_ + 1 < player_->PictureCount()
+                                       : folder_->HasNext()));
+  mnuPrevious_->setEnabled(any && (playing ? playingIndex_ > 0 : folder_->HasPrevious()));
   mnuFirst_->setEnabled(any);
   mnuLast_->setEnabled(any);
   mnuReload_->setEnabled(any);
   const bool shown = shown_.has_value() && !loading_;
-  mnuCopy_->setEnabled(shown);
-  mnuExport_->setEnabled(shown);
+  mnuCopy_->setEnabled(shown && !encoding_->Busy());
+  mnuExport_->setEnabled(shown && !encoding_->Busy());
   mnuProperties_->setEnabled(shown);
-  if (status_) status_->Show(shown_, folder_->Position(), folder_->Count(), CurrentZoom());
+  if (status_ && !player_->Playing()) {
+    status_->Show(shown_, folder_->Position(), folder_->Count(), CurrentZoom());
+    status_->SetNote(beingWritten_ ? QStringLiteral("being written") : QString());
+  }
 }
 
+// Copy and Export encode on a thread of their own while the window stays live; the pointer says
+// so, and neither can be chosen again until it is done.
 void Form1::mnuCopy_Click() {
-  if (!shown_ || loading_) return;
-  QString why;
-  std::unique_ptr<QMimeData> picture;
-  {
-    const BusyCursor busy;
-    picture = PictureMimeData(shown_->path, &why);
-  }
-  if (!picture)
-    return dialogs_.MsgBox(this, QStringLiteral("Error"),
-                           QStringLiteral("The picture could not be copied:\r\n") + why,
-                           Dialogs::Icon::Critical);
-  QGuiApplication::clipboard()->setMimeData(picture.release());
+  if (!shown_ || loading_ || encoding_->Busy()) return;
+  copied_ = shown_->path;
+  exporting_ = false;
+  encoding_->EncodeToMemory(shown_->path, shown_->loadedCleanly);
+  QApplication::setOverrideCursor(Qt::BusyCursor);
+  UpdateItems();
 }
 
 void Form1::mnuExport_Click() {
-  if (!shown_ || loading_) return;
-  const QFileInfo file(QFile::decodeName(shown_->path));
+  if (!shown_ || loading_ || encoding_->Busy()) return;
   // The picture's name without its SGI extension (plain ASCII), in its own folder.
-  QString name = file.fileName();
+  const QByteArray& path = shown_->path;
+  QByteArray name = path.mid(path.lastIndexOf('/') + 1);
   name.chop(static_cast<qsizetype>(lumenor::PictureExtensionLength(name.toStdString())));
+  const QByteArray suggested = path.left(path.lastIndexOf('/') + 1) + name + ".png";
   const auto chosen =
       dialogs_.ShowSave(this, QStringLiteral("Export as PNG"), QStringLiteral("PNG Images (*.png)"),
-                        file.dir().filePath(name + QStringLiteral(".png")));
-  if (!chosen || !shown_) return;
-  QString why;
-  {
-    const BusyCursor busy;
-    why = ExportPng(shown_->path, *chosen);
-  }
+                        QFile::decodeName(suggested));
+  if (!chosen || !shown_ || encoding_->Busy()) return;
+  exporting_ = true;
+  encoding_->EncodeToFile(shown_->path, shown_->loadedCleanly, ChosenPath(*chosen, suggested));
+  QApplication::setOverrideCursor(Qt::BusyCursor);
+  UpdateItems();
+}
+
+void Form1::Encoded(const QByteArray& png, const QString& why) {
+  QApplication::restoreOverrideCursor();
+  UpdateItems();
   if (!why.isEmpty())
-    dialogs_.MsgBox(this, QStringLiteral("Error"),
-                    QStringLiteral("The picture could not be exported:\r\n") + why,
-                    Dialogs::Icon::Critical);
+    return dialogs_.MsgBox(this, QStringLiteral("Error"),
+                           (exporting_ ? QStringLiteral("The picture could not be exported:\r\n")
+                                       : QStringLiteral("The picture could not be copied:\r\n")) +
+                               why,
+                           Dialogs::Icon::Critical);
+  if (!exporting_) QGuiApplication::clipboard()->setMimeData(PictureMimeData(png, copied_).release());
 }
 
 void Form1::mnuProperties_Click() {
   if (!shown_) return;
   const QFileInfo file(QFile::decodeName(shown_->path));
+  // The time from the file's own bytes: a name that is not UTF-8 cannot be looked up as text.
+  const FileStamp now = FileStamp::Of(shown_->path);
+  const std::int64_t modifiedNs = now.exists ? now.modifiedNs : shown_->stamp.modifiedNs;
+  const QDateTime modified = QDateTime::fromMSecsSinceEpoch(modifiedNs / 1'000'000);
   FileFacts facts{file.fileName().toStdString(), file.absolutePath().toStdString(),
                   static_cast<std::uint64_t>(shown_->stamp.size),
-                  QLocale().toString(file.lastModified(), QLocale::ShortFormat).toStdString()};
+                  QLocale().toString(modified, QLocale::ShortFormat).toStdString()};
   QList<QPair<QString, QString>> lines;
   for (const auto& [label, value] : PropertyLines(shown_->header, facts))
     lines.append({QString::fromStdString(label), QString::fromStdString(value)});
@@ -443,6 +470,7 @@ void Form1::StartPlaying() {
     return;
   }
   playWanted_ = false;
+  quietReload_->Cancel();
   const QByteArray current = folder_->Current();
   const QByteArray folder = current.left(current.lastIndexOf('/') + 1);
   std::vector<QByteArray> paths;
@@ -450,6 +478,7 @@ void Form1::StartPlaying() {
   UpdatePlayerView();
   playingFrame_ = current;
   const int position = std::max(0, folder_->Position());
+  playingIndex_ = position;
   if (paths == playedPaths_ && position == player_->ShownIndex()) {
     // Paused on this frame and nothing changed since: on from the next, with the frames prepared.
     player_->Play((position + 1) % static_cast<int>(paths.size()));
@@ -476,6 +505,7 @@ void Form1::PausePlaying() {
 
 void Form1::ShowFrame(const PlayerFrame& frame) {
   playingFrame_ = frame.path;
+  playingIndex_ = frame.index;
   setWindowTitle(frame.title);
   const bool resized =
       frame.picture.size() != QSize(Picture1_->ImageWidth(), Picture1_->ImageHeight());
@@ -486,10 +516,13 @@ void Form1::ShowFrame(const PlayerFrame& frame) {
   }
   Picture1_->ShowFrame(frame.picture, frame.scaled, frame.zoom, frame.scaledRect);
   if (resized) CanvasSized();
-  if (status_ && statusBar()->isVisible())
+  UpdateItems();  // the steps go from the frame shown
+  if (status_ && statusBar()->isVisible()) {
     status_->Show(
         ShownPicture{frame.path, ReadHeaderOf(frame.path), FileStamp::Of(frame.path), true},
         frame.index, player_->PictureCount(), CurrentZoom());
+    ShowValuesUnderPointer();
+  }
 }
 
 // Frames are scaled ahead for the view as it stands: a zoom or a resize reaches them from the
@@ -497,6 +530,31 @@ void Form1::ShowFrame(const PlayerFrame& frame) {
 void Form1::UpdatePlayerView() {
   player_->SetView({mnuFit_->isChecked(), CurrentZoom(), ScaleWidth(), ScaleHeight(),
                     Picture1_->Left(), Picture1_->Top(), Picture1_->BackColor().rgb()});
+}
+
+void Form1::ReloadQuietly() {
+  if (ending_ || loading_ || player_->Playing() || folder_->Current().isEmpty()) return;
+  quietStamp_ = FileStamp::Of(folder_->Current());
+  quietReload_->Start(folder_->Current(), Picture1_->BackColor().rgb());
+}
+
+void Form1::QuietlyReloaded(const QByteArray& path, const QImage& picture, const QString& title) {
+  if (ending_ || loading_ || player_->Playing() || path != folder_->Current()) return;
+  if (picture.isNull()) {
+    // Empty, refused or broken part way (a writer not done yet): the last good picture stays,
+    // and the file is tried again at its next change.
+    beingWritten_ = true;
+  } else {
+    beingWritten_ = false;
+    setWindowTitle(title);
+    const bool resized =
+        picture.size() != QSize(Picture1_->ImageWidth(), Picture1_->ImageHeight());
+    Picture1_->ShowFrame(picture, {}, CurrentZoom(), {});
+    if (resized) CanvasSized();
+    shown_ = ShownPicture{path, ReadHeaderOf(path), quietStamp_, true};
+  }
+  UpdateItems();
+  if (std::exchange(reloadWhenLoaded_, false)) ReloadQuietly();
 }
 
 void Form1::mnuExit_Click() { Form_Unload(); }
@@ -559,36 +617,61 @@ void Form1::OpenFileSoon(const QByteArray& fileName, bool thenPlay) {
   if (!CanOpen()) return;
   openQueued_ = true;
   mnuOpen_->setEnabled(false);
-  QMetaObject::invokeMethod(
-      this,
-      [this, fileName, thenPlay] {
-        openQueued_ = false;
-        OpenFile(fileName);
-        if (thenPlay && !ending_) StartPlaying();
-      },
-      Qt::QueuedConnection);
+  WhenExposed([this, fileName, thenPlay] {
+    QMetaObject::invokeMethod(
+        this,
+        [this, fileName, thenPlay] {
+          openQueued_ = false;
+          OpenFile(fileName);
+          if (thenPlay && !ending_) StartPlaying();
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+void Form1::WhenExposed(std::function<void()> open) {
+  if (windowHandle() == nullptr) (void)winId();  // the window system's window, to be told of
+  QWindow* window = windowHandle();
+  if (window == nullptr || window->isExposed()) return open();
+  whenExposed_ = std::move(open);
+  window->installEventFilter(this);
+  // A window system that never says so (a window started minimised): not forever.
+  constexpr int kLongestWaitMs = 3000;
+  QTimer::singleShot(kLongestWaitMs, this, [this] {
+    if (const auto pending = std::exchange(whenExposed_, nullptr)) pending();
+  });
 }
 
 void Form1::dragEnterEvent(QDragEnterEvent* event) { dragMoveEvent(event); }
 
-// Asked again at every move: a load may have started or ended since the drag came in.
+// Asked again at every move: a load may have started or ended since the drag came in. A drop is
+// taken as a copy, never a move: a source told of a move may delete its file.
 void Form1::dragMoveEvent(QDragMoveEvent* event) {
-  if (CanOpen() && DraggedFile(event->mimeData()))
-    event->acceptProposedAction();
-  else
+  if (CanOpen() && DraggedFile(event->mimeData()) &&
+      (event->possibleActions() & Qt::CopyAction)) {
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+  } else {
     event->ignore();
+  }
 }
 
 void Form1::dropEvent(QDropEvent* event) {
   const auto file = DraggedFile(event->mimeData());
-  if (!CanOpen() || !file) return event->ignore();
-  event->acceptProposedAction();
+  if (!CanOpen() || !file || !(event->possibleActions() & Qt::CopyAction)) return event->ignore();
+  event->setDropAction(Qt::CopyAction);
+  event->accept();
   // The load runs once the drop has been answered, so that the program the file came from is
   // not kept waiting for it.
   OpenFileSoon(*file);
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == windowHandle() && event->type() == QEvent::Expose && whenExposed_ &&
+      windowHandle()->isExposed()) {
+    windowHandle()->removeEventFilter(this);
+    std::exchange(whenExposed_, nullptr)();
+  }
   if (watched != Picture1_) return QMainWindow::eventFilter(watched, event);
   switch (event->type()) {
     case QEvent::MouseButtonPress: {
@@ -600,11 +683,13 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     }
     case QEvent::MouseMove: {
       const QPointF at = Picture1_->ToDevice(static_cast<QMouseEvent*>(event)->position());
+      pointer_ = at;
       Picture1_MouseMove(at.x() - Picture1_->Left(), at.y() - Picture1_->Top());
       if (status_ && statusBar()->isVisible()) ShowValuesUnder(at);
       return true;
     }
     case QEvent::Leave:
+      pointer_.reset();
       if (status_) status_->PointerLeft();
       return false;
     case QEvent::MouseButtonRelease:
@@ -627,6 +712,10 @@ void Form1::ShowValuesUnder(QPointF devicePoint) {
   const double y = std::floor(zoom.Unscale(devicePoint.y() - Picture1_->Top()));
   if (!Picture1_->CanvasRect().contains(devicePoint.toPoint())) return status_->PointerLeft();
   status_->PointAt(static_cast<int>(x), static_cast<int>(y));
+}
+
+void Form1::ShowValuesUnderPointer() {
+  if (status_ && statusBar()->isVisible() && pointer_) ShowValuesUnder(*pointer_);
 }
 
 void Form1::Picture1_MouseDown(double x, double y) {
@@ -666,6 +755,7 @@ void Form1::PanBy(double dx, int dy) {
   ViewGeometry view = Picture1_->View();
   view.PanBy(dx, dy);
   Picture1_->Move(view.Left(), view.Top());
+  if (!Dragging) ShowValuesUnderPointer();  // a drag's own move reads them
 }
 
 bool Form1::Picture1_KeyDown(const QKeyEvent& event) {
@@ -735,6 +825,7 @@ void Form1::ZoomAbout(lumenor::Zoom zoom, QPointF devicePoint) {
   Picture1_->ViewChanged();
   if (player_->Playing()) UpdatePlayerView();
   if (status_) UpdateItems();
+  ShowValuesUnderPointer();
 }
 
 // A step of Zoom In or Zoom Out, by the menu or the wheel: it leaves Fit to Window, unless there is

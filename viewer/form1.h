@@ -14,6 +14,8 @@
 class Dialogs;
 class Folder;
 class Player;
+class PngEncoding;
+class QuietReload;
 struct PlayerFrame;
 class QActionGroup;
 class Picture1;
@@ -124,6 +126,14 @@ class Form1 : public QMainWindow {
   void ShowFrame(const PlayerFrame& frame);
   void UpdatePlayerView();
   void ShowValuesUnder(QPointF devicePoint);
+  // After the picture under a pointer that stands still changed (a zoom, a pan, a frame).
+  void ShowValuesUnderPointer();
+  // The picture again because its file changed: loaded aside, shown only once it is whole.
+  void ReloadQuietly();
+  void QuietlyReloaded(const QByteArray& path, const QImage& picture, const QString& title);
+  void Encoded(const QByteArray& png, const QString& why);
+  // Runs open once the window is on screen, so that a box it shows is centred on the window.
+  void WhenExposed(std::function<void()> open);
 
   Dialogs& dialogs_;
   Picture1* Picture1_ = nullptr;
@@ -154,8 +164,10 @@ class Form1 : public QMainWindow {
   QMenu* mnuHelp_ = nullptr;
   QAction* mnuAbout_ = nullptr;
 
-  // The file dialog keeps the name chosen last and offers it again.
+  // The file dialog keeps the name chosen last and offers it again; its bytes, for names that
+  // are not UTF-8.
   QString CommonDialog1FileName_;
+  QByteArray CommonDialog1Bytes_;
 
   // Drag panning: positions are in canvas pixels (device pixels of the screen).
   bool Dragging = false;
@@ -164,6 +176,7 @@ class Form1 : public QMainWindow {
   bool SkipNextMove = false;
 
   int wheelZoomAngle_ = 0;  // Ctrl+wheel turns not yet worth a zoom step, in eighths of a degree
+  std::optional<QPointF> pointer_;  // over the client area, in device pixels
 
   bool loading_ = false;
   bool ending_ = false;
@@ -176,6 +189,13 @@ class Form1 : public QMainWindow {
   bool nextKeepsView_ = false;
   bool walkQueued_ = false;
   bool reloadWhenLoaded_ = false;  // the file changed while it was loading
+  QuietReload* quietReload_ = nullptr;
+  FileStamp quietStamp_;         // the file as the quiet reload under way found it
+  bool beingWritten_ = false;    // a quiet reload found a file that cannot be shown (yet)
+  PngEncoding* encoding_ = nullptr;
+  QByteArray copied_;            // the file whose PNG Copy is encoding
+  bool exporting_ = false;       // the encoding is Export's
+  std::function<void()> whenExposed_;
   bool fullScreenLayout_ = false;  // the menu bar and status bar laid out for full screen
 
   std::optional<ShownPicture> shown_;      // the picture on screen, when there is one
@@ -184,5 +204,6 @@ class Form1 : public QMainWindow {
   Player* player_ = nullptr;
   bool playWanted_ = false;              // play once the picture is open and its folder listed
   QByteArray playingFrame_;              // the file of the frame on screen while playing
+  int playingIndex_ = -1;                // its place among the pictures played
   std::vector<QByteArray> playedPaths_;  // what the player was given last
 };

@@ -84,6 +84,14 @@ void FramePool::DropSpares() {
   Free(dropped);
 }
 
+void FramePool::KeepSpares(bool keep) {
+  {
+    std::lock_guard lock(mutex_);
+    keepSpares_ = keep;
+  }
+  if (!keep) DropSpares();
+}
+
 void FramePool::Close() {
   {
     std::lock_guard lock(mutex_);
@@ -102,7 +110,7 @@ void FramePool::Keep(Buffer buffer, std::size_t& from) {
     std::lock_guard lock(mutex_);
     from -= buffer.Bytes();
     roomMade_.notify_all();
-    if (!closed_ && reserved_ + spareBytes_ + buffer.Bytes() <= budget_) {
+    if (!closed_ && keepSpares_ && reserved_ + spareBytes_ + buffer.Bytes() <= budget_) {
       spares_.push_back(buffer);
       spareBytes_ += buffer.Bytes();
       return;

@@ -45,6 +45,8 @@ class FramePool {
   // Waiting reservations ask their giveUp and urgent again.
   void Wake();
   void DropSpares();
+  // Whether buffers coming back are kept for frames to come (while playing) or freed.
+  void KeepSpares(bool keep);
   // From now on buffers coming back are freed.
   void Close();
   // The frames ahead and the spare buffers.
@@ -62,6 +64,7 @@ class FramePool {
   std::vector<Buffer> spares_;
   std::size_t spareBytes_ = 0;
   bool closed_ = false;
+  bool keepSpares_ = true;
 };
 
 // A buffer from the pool, given back when its last holder lets go: the frame ahead, a worker

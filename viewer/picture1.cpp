@@ -9,32 +9,7 @@
 #include <memory>
 #include <utility>
 
-#include "pixel_memory.h"
-
-namespace {
-
-// A backing image in memory of our own, large ones in huge pages; Qt hands it back when the last
-// image sharing it goes.
-QImage AllocateImage(int width, int height) {
-  using Block = std::pair<lumenor::Pixel*, std::size_t>;
-  const auto count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-  auto block = std::make_unique<Block>(lumenor::AllocatePixels(count), count);
-  if (block->first == nullptr) return {};
-  const auto free = [](void* info) {
-    const std::unique_ptr<Block> owned(static_cast<Block*>(info));
-    lumenor::FreePixels(owned->first, owned->second);
-  };
-  QImage image(reinterpret_cast<uchar*>(block->first), width, height,
-               static_cast<qsizetype>(width) * static_cast<qsizetype>(sizeof(lumenor::Pixel)),
-               QImage::Format_RGB32, free, block.get());
-  if (image.isNull())  // refused before Qt took the memory
-    lumenor::FreePixels(block->first, count);
-  else
-    block.release();  // Qt frees it now
-  return image;
-}
-
-}  // namespace
+#include "backing_image.h"
 
 Picture1::Picture1(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("Picture1"));

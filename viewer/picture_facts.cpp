@@ -30,15 +30,20 @@ std::string ChannelsText(unsigned channels) {
 }
 
 std::string ImageNameText(const lumenor::ImageHeader& header) {
+  // As the title shows it (each byte a Latin-1 character), but with control characters, which
+  // would move or hide text, written out.
   std::string text;
   for (const std::uint8_t byte : header.name) {
     if (byte == 0) break;
-    if (byte >= 0x20 && byte < 0x7F && byte != '\\') {
-      text += static_cast<char>(byte);
-    } else {
+    if (byte < 0x20 || (byte >= 0x7F && byte <= 0x9F)) {
       char escaped[8];
       std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
       text += escaped;
+    } else if (byte < 0x80) {
+      text += static_cast<char>(byte);
+    } else {
+      text += static_cast<char>(0xC0 | byte >> 6);
+      text += static_cast<char>(0x80 | (byte & 0x3F));
     }
   }
   return text;

@@ -27,7 +27,8 @@ FactLines PropertyLines(const lumenor::ImageHeader& header, const FileFacts& fil
 
 // "1 (grey)", "2 (grey with alpha)", "3 (RGB)", "4 (RGBA)", or just the number.
 std::string ChannelsText(unsigned channels);
-// The image name up to its first zero byte; bytes that are not printable ASCII as \xNN.
+// The image name up to its first zero byte as the window title shows it (Latin-1), with control
+// characters written as \xNN.
 std::string ImageNameText(const lumenor::ImageHeader& header);
 // "1,234,567": digits in groups of three.
 std::string GroupedNumber(std::uint64_t value);

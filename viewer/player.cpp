@@ -204,12 +204,17 @@ class Player::Engine {
       clockRunning_ = false;
       firstShown_ = false;
     }
+    pool_->KeepSpares(true);
     workToDo_.notify_all();
   }
 
+  // What is prepared ahead stays for the next Play; spare memory goes.
   void Pause() {
-    std::lock_guard lock(mutex_);
-    PauseLocked();
+    {
+      std::lock_guard lock(mutex_);
+      PauseLocked();
+    }
+    pool_->KeepSpares(false);
   }
 
   void Stop() {
@@ -218,7 +223,7 @@ class Player::Engine {
       PauseLocked();
       Flush();
     }
-    pool_->DropSpares();
+    pool_->KeepSpares(false);
   }
 
   bool Playing() const {

@@ -98,7 +98,8 @@ class Player : public QObject {
   // first frame goes on screen as soon as it is ready, and the clock starts with it. After a
   // Pause, frames prepared already from first on are kept.
   void Play(int first);
-  // Stops the clock on the frame shown; what is prepared ahead is kept for a Play from the next.
+  // Stops the clock on the frame shown; what is prepared ahead is kept for a Play from the next,
+  // and nothing more: memory that frames leave is let go until play goes on.
   void Pause();
   // Pauses and lets go of every frame prepared ahead.
   void Stop();

@@ -16,8 +16,8 @@ struct FilterChoice {
   QStringList patterns;
 };
 
-// "RGB Images (*.bw, *.rgb)|*.bw; *.rgb|All Files (*.*)|*.*" -> two labelled choices. "*.*"
-// means every file, as its label promises, also names without a dot.
+// "RGB Images (*.bw, *.rgb)|*.bw; *.rgb|All Files (*)|*" -> two labelled choices. "*.*" means
+// every file, as such a label promises, also names without a dot.
 QList<FilterChoice> ParseFilter(const QString& filter) {
   QList<FilterChoice> choices;
   const QStringList parts = filter.split(QLatin1Char('|'));

@@ -29,11 +29,27 @@ void StatusReadout::Show(const std::optional<ShownPicture>& picture, int positio
     values_->clear();
   }
   picture_ = picture;
-  if (!picture_) return facts_->clear();
-  QStringList parts = {QFileInfo(QFile::decodeName(picture_->path)).fileName()};
-  if (position >= 0 && count > 0) parts << QStringLiteral("%1 of %2").arg(position + 1).arg(count);
-  parts << QStringLiteral("%1 x %2").arg(picture_->header.width).arg(picture_->header.height)
-        << QString::fromStdString(ZoomText(zoom));
+  factParts_.clear();
+  if (picture_) {
+    factParts_ << QFileInfo(QFile::decodeName(picture_->path)).fileName();
+    if (position >= 0 && count > 0)
+      factParts_ << QStringLiteral("%1 of %2").arg(position + 1).arg(count);
+    factParts_ << QStringLiteral("%1 x %2").arg(picture_->header.width).arg(picture_->header.height)
+               << QString::fromStdString(ZoomText(zoom));
+  }
+  ShowFacts();
+}
+
+void StatusReadout::SetNote(const QString& note) {
+  if (note == note_) return;
+  note_ = note;
+  ShowFacts();
+}
+
+// The note comes right after the file's name, where a narrow window does not cut it off.
+void StatusReadout::ShowFacts() {
+  QStringList parts = factParts_;
+  if (!parts.isEmpty() && !note_.isEmpty()) parts.insert(1, note_);
   facts_->setText(parts.join(QStringLiteral("   ")));
 }
 

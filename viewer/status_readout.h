@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <optional>
 
@@ -36,6 +37,8 @@ class StatusReadout {
   // What is on screen: nothing, or a picture at position (from 0) of count in its folder.
   void Show(const std::optional<ShownPicture>& picture, int position, int count,
             lumenor::Zoom zoom);
+  // A word among the facts ("being written"), until another is set; empty for none.
+  void SetNote(const QString& note);
   // The pointer is over picture pixel (x, y) (0, 0 at the top-left), or off the picture.
   void PointAt(int x, int y);
   void PointerLeft();
@@ -44,8 +47,12 @@ class StatusReadout {
   QString ValueText() const;  // the pixel's part, empty when the pointer is not over it
 
  private:
+  void ShowFacts();
+
   QLabel* facts_;
   QLabel* values_;
+  QStringList factParts_;
+  QString note_;
   std::optional<ShownPicture> picture_;
   std::unique_ptr<lumenor::RowReader> reader_;
   bool unreadable_ = false;  // the reader could not be made for this picture

@@ -31,13 +31,13 @@ def test_about_box(session):
 
 def test_open_shows_the_picture(session):
     path, picture = make_picture(session, "plasma", 301, 203)
-    for name in ("UPPER.RGB", "grey.bw", "notes.txt", "noextension"):
+    for name in ("UPPER.RGB", "grey.bw", "notes.txt", "noextension", "deep.SGI", "matte.inta"):
         shutil.copy(path, session.path(name))
     app = session.start()
     check(app.title() == "Lumenor 1.0 by Vantris", app.title())
     check(app.client_size() == (449, 343), "client area %s" % (app.client_size(),))
 
-    # The filter lists what it names, whatever the case; the other choice lists every file.
+    # The filters list what they name, whatever the case; the last choice lists every file.
     app.keys("alt+f", "o")
     dialog = app.box("Select a RGB Image")
     name = wait_for("the file name field", lambda: find(dialog, "text", "File name:"))
@@ -54,12 +54,19 @@ def test_open_shows_the_picture(session):
     wait_for("the RGB filter to list %s" % rgb_files, lambda: listed(rgb_files))
     combo = find(dialog, "combo box", "RGB Images (*.bw, *.rgb)")
     extents = combo.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
-    xdotool("mousemove", extents.x + extents.width // 2, extents.y + extents.height // 2)
-    xdotool("click", 1)
-    time.sleep(0.5)
-    xdotool("key", "Down")
-    xdotool("key", "Return")
-    every_file = sorted(rgb_files + ["noextension", "notes.txt", "plasma.ppm"])
+
+    def choose_next_filter():
+        xdotool("mousemove", extents.x + extents.width // 2, extents.y + extents.height // 2)
+        xdotool("click", 1)
+        time.sleep(0.5)
+        xdotool("key", "Down")
+        xdotool("key", "Return")
+
+    choose_next_filter()
+    sgi_files = sorted(rgb_files + ["deep.SGI", "matte.inta"])
+    wait_for("All SGI Images to list %s" % sgi_files, lambda: listed(sgi_files))
+    choose_next_filter()
+    every_file = sorted(sgi_files + ["noextension", "notes.txt", "plasma.ppm"])
     wait_for("All Files to list %s" % every_file, lambda: listed(every_file))
 
     name.queryEditableText().setTextContents(path)

@@ -197,6 +197,17 @@ TEST_F(FolderTest, FilesDeletedSinceTheListingAreSkipped) {
   fs::remove(dir_ / "d.rgb");
   EXPECT_EQ(NameOf(folder_.Last()), "b.rgb");
   EXPECT_FALSE(folder_.HasNext());
+  // The current file deleted too: no step lands on it, though the walk goes on from its place.
+  TouchAll({"a.rgb", "c.rgb"});
+  Open("a.rgb");
+  fs::remove(dir_ / "a.rgb");
+  EXPECT_EQ(NameOf(folder_.First()), "b.rgb");
+  EXPECT_EQ(NameOf(folder_.Next()), "b.rgb");
+  Open("c.rgb");
+  fs::remove(dir_ / "c.rgb");
+  EXPECT_EQ(NameOf(folder_.Last()), "b.rgb");
+  fs::remove(dir_ / "b.rgb");
+  EXPECT_EQ(NameOf(folder_.First()), "(none)");
 }
 
 TEST_F(FolderTest, FilesAddedAreSeenAtTheNextStep) {

@@ -5,13 +5,16 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QDir>
 #include <QDropEvent>
 #include <QFile>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QRegularExpression>
+#include <QTest>
 #include <QTimer>
 #include <QUrl>
+#include <QWindow>
 #include <filesystem>
 #include <fstream>
 
@@ -117,7 +120,9 @@ TEST_F(Form1Test, SuccessfulOpen) {
   Open(path);
   EXPECT_EQ(dialogs_.openTitles, QStringList{"Select a RGB Image"});
   EXPECT_EQ(dialogs_.openFilters,
-            QStringList{"RGB Images (*.bw, *.rgb)|*.bw; *.rgb|All Files (*.*)|*.*"});
+            QStringList{"RGB Images (*.bw, *.rgb)|*.bw; *.rgb|All SGI Images (*.bw *.int *.inta "
+                        "*.rgb *.rgba *.sgi)|*.bw; *.int; *.inta; *.rgb; *.rgba; *.sgi|All Files "
+                        "(*)|*"});
   EXPECT_EQ(form_.windowTitle(), "Lumenor - sunset");
   EXPECT_EQ(form_.Canvas().CanvasRect(), QRect(-100, -50, 600, 450));  // still covers: kept
   EXPECT_TRUE(form_.OpenItem().isEnabled());
@@ -240,6 +245,48 @@ TEST_F(Form1Test, DropsOfOneLocalFileOpenIt) {
   dialogs_.answers.push_back(QString());
   form_.mnuOpen_Click();
   EXPECT_EQ(dialogs_.initialNames.last(), QFile::decodeName(QByteArray(raw.c_str())));
+}
+
+// A source that offers copy, move and link (and whose user holds Shift, which asks for a move) is
+// told its file was copied: some sources delete the original after a move.
+TEST_F(Form1Test, ADropIsTakenAsACopyNeverAMove) {
+  const QString path = Write("kept.bw", sgi::Verbatim({.name = "kept"}, sgi::Pattern(5, 4, 1)));
+  QMimeData mime;
+  mime.setUrls({QUrl::fromLocalFile(path)});
+  const QPoint at(100, 100);
+  const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+  QDragEnterEvent enter(at, offered, &mime, Qt::LeftButton, Qt::ShiftModifier);
+  ASSERT_EQ(enter.proposedAction(), Qt::MoveAction);
+  QCoreApplication::sendEvent(&form_, &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  EXPECT_EQ(enter.dropAction(), Qt::CopyAction);
+  QDropEvent drop(at, offered, &mime, Qt::LeftButton, Qt::ShiftModifier);
+  QCoreApplication::sendEvent(&form_, &drop);
+  EXPECT_TRUE(drop.isAccepted());
+  EXPECT_EQ(drop.dropAction(), Qt::CopyAction);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(form_.windowTitle(), "Lumenor - kept");
+  // A source that offers only a move is refused: nothing of its file is promised to it.
+  QDragEnterEvent moveOnly(at, Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&form_, &moveOnly);
+  EXPECT_FALSE(moveOnly.isAccepted());
+}
+
+// The command line's picture is opened once the window is on screen, so that a box it brings is
+// shown over the window, not before it.
+TEST(Form1Start, TheCommandLinesBoxComesOnceTheWindowIsOnScreen) {
+  FakeDialogs dialogs;
+  Form1 form(dialogs);
+  bool windowWasUp = false;
+  dialogs.onBox = [&] {
+    windowWasUp = form.isVisible() && form.windowHandle() && form.windowHandle()->isExposed();
+  };
+  form.OpenFileSoon(QFile::encodeName(QDir::tempPath()));  // a folder: refused with a box
+  QCoreApplication::processEvents();
+  form.show();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !dialogs.boxes.empty(); }, 5000));
+  EXPECT_TRUE(windowWasUp);
+  EXPECT_TRUE(dialogs.boxes[0].text.startsWith("There was an error reading the file:\r\n"));
 }
 
 TEST_F(Form1Test, DropsDuringALoadAreRefused) {

@@ -36,6 +36,12 @@ class PictureOutTest : public testing::Test {
     return QByteArray(dir_.Write(name, bytes).c_str());
   }
   QAction& Item(const char* name) { return *form_.findChild<QAction*>(name); }
+  // Copy and Export encode on a thread of their own: until they are done, neither can be chosen.
+  void Trigger(const char* name) {
+    Item(name).trigger();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Item("mnuCopy").isEnabled(); }, 10000));
+    QCoreApplication::processEvents();
+  }
   // The pointer at the centre of picture pixel (x, y), at 100 % with the canvas at (0, 0).
   void PointAt(int x, int y) {
     const QPointF at = QPointF(x + 0.5, y + 0.5) / form_.Canvas().devicePixelRatioF();
@@ -68,10 +74,12 @@ TEST_F(PictureOutTest, CopyOffersThePictureAsStoredAndItsFile) {
                                   sgi::Rle({.name = "copied"}, planes, sgi::Layout::kShuffled));
     form_.OpenFile(path);
     ASSERT_TRUE(Item("mnuCopy").isEnabled());
-    Item("mnuCopy").trigger();
+    Trigger("mnuCopy");
     const QMimeData* data = QGuiApplication::clipboard()->mimeData();
     ASSERT_NE(data, nullptr);
-    EXPECT_TRUE(data->hasFormat("image/png")) << data->formats().join(' ').toStdString();
+    // The PNG's bytes and the file's address; no second image of the picture.
+    EXPECT_EQ(data->formats(), QStringList({"image/png", "text/uri-list",
+                                            "x-special/gnome-copied-files"}));
     EXPECT_EQ(data->urls(), QList<QUrl>{QUrl::fromLocalFile(QFile::decodeName(path))});
     // The PNG holds the channels as stored: grey stays grey, alpha is kept, not laid over.
     const QImage png = QImage::fromData(data->data("image/png"), "PNG");
@@ -99,7 +107,7 @@ TEST_F(PictureOutTest, ExportWritesThePngBesideThePictureAndNeverOverIt) {
   form_.OpenFile(path);
   const std::string png = (dir_ / "sunset.png").string();
   dialogs_.answers.push_back(QString::fromStdString(png));
-  Item("mnuExport").trigger();
+  Trigger("mnuExport");
   EXPECT_EQ(dialogs_.saveTitles, QStringList{"Export as PNG"});
   EXPECT_EQ(dialogs_.initialPaths, QStringList{QString::fromStdString(png)});
   EXPECT_TRUE(dialogs_.boxes.empty());
@@ -112,12 +120,53 @@ TEST_F(PictureOutTest, ExportWritesThePngBesideThePictureAndNeverOverIt) {
   const auto before = fs::file_size(path.constData());
   fs::create_symlink(path.constData(), dir_ / "alias.png");
   dialogs_.answers.push_back(QString::fromStdString((dir_ / "alias.png").string()));
-  Item("mnuExport").trigger();
+  Trigger("mnuExport");
   ASSERT_EQ(dialogs_.boxes.size(), 1u);
   EXPECT_TRUE(dialogs_.boxes[0].text.startsWith("The picture could not be exported:\r\n"));
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr) << "the busy pointer outlived the export";
   EXPECT_EQ(fs::file_size(path.constData()), before);
   EXPECT_EQ(fs::read_symlink(dir_ / "alias.png"), fs::path(path.constData()));
+}
+
+// Names travel as the file system's bytes: a folder and a file whose names are not UTF-8 are
+// offered as addresses that keep their bytes, exported where they lie, and their time is known;
+// a name given relative to the working folder is offered as an absolute address.
+TEST_F(PictureOutTest, NamesThatAreNotUtf8AndRelativeNamesKeepTheirBytes) {
+  const auto bytes = sgi::Verbatim({.name = "cafe"}, sgi::Pattern(6, 4, 3));
+  const QByteArray folder = QByteArray(dir_.path().c_str()) + "/d\xE9";
+  fs::create_directory(folder.constData());
+  const QByteArray path = folder + "/caf\xE9.rgb";
+  Write("d\xE9/caf\xE9.rgb", bytes);
+  form_.OpenFile(path);
+  Trigger("mnuCopy");
+  const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+  ASSERT_NE(data, nullptr);
+  const QByteArray address = "file://" + folder.toPercentEncoding("/") + "/caf%E9.rgb";
+  EXPECT_EQ(data->data("text/uri-list").trimmed(), address);
+  EXPECT_EQ(data->data("x-special/gnome-copied-files"), "copy\n" + address);
+
+  const QByteArray png = folder + "/caf\xE9.png";
+  dialogs_.answers.push_back(QFile::decodeName(png));  // the suggestion, as the dialog shows it
+  Trigger("mnuExport");
+  EXPECT_EQ(dialogs_.initialPaths.last(), QFile::decodeName(png));
+  EXPECT_TRUE(dialogs_.boxes.empty()) << dialogs_.boxes[0].text.toStdString();
+  EXPECT_TRUE(fs::exists(png.constData()));
+
+  Item("mnuProperties").trigger();
+  ASSERT_EQ(dialogs_.facts.size(), 1);
+  for (const auto& [label, value] : dialogs_.facts[0])
+    if (label == "Modified") {
+      EXPECT_FALSE(value.isEmpty());
+    }
+
+  const fs::path working = fs::current_path();
+  fs::current_path(folder.constData());
+  Write("d\xE9/here.bw", sgi::Verbatim({}, sgi::Pattern(3, 2, 1)));
+  form_.OpenFile("./here.bw");
+  fs::current_path(working);
+  Trigger("mnuCopy");
+  EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->data("text/uri-list").trimmed(),
+            "file://" + folder.toPercentEncoding("/") + "/here.bw");
 }
 
 TEST_F(PictureOutTest, PropertiesOfARunLengthRgbaFile) {
@@ -144,7 +193,7 @@ TEST_F(PictureOutTest, PropertiesOfARunLengthRgbaFile) {
       "Dimension: 3",
       "Pixel range: 3 to 240",
       "Colour map: dithered",
-      "Image name: grass\\x01\\xE9/plate",
+      "Image name: grass\\x01\u00E9/plate",  // as the title shows it, controls written out
   };
   for (const QString& line : want)
     EXPECT_TRUE(lines.contains(line))

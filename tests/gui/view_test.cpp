@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTest>
@@ -20,6 +21,7 @@
 #include "form1.h"
 #include "picture1.h"
 #include "scratch_dir.h"
+#include "status_readout.h"
 #include "view_geometry.h"
 
 namespace {
@@ -172,6 +174,36 @@ TEST_F(ViewTest, CtrlWheelZoomsAboutThePointer) {
     EXPECT_NEAR(after.y(), before.y(), slack) << notches;
   }
   EXPECT_TRUE(form_.CurrentZoom() == (Zoom{2, 3}));  // 1 -> 2 -> 3 -> 4 -> 3 -> 2 -> 1 -> 2/3
+}
+
+// Ctrl+= (the key beside Ctrl+- unshifted) zooms in as Ctrl++ does; after a zoom by the keys, the
+// values shown are those of the pixel under the pointer now.
+TEST_F(ViewTest, KeyboardZoomAndTheValuesUnderAPointerThatStandsStill) {
+  const auto planes = sgi::Pattern(400, 300, 3);
+  Open(planes);
+  Item("mnuStatusBar").trigger();
+  const QPointF pointer(120.5, 70.5);  // logical, in the client area
+  QMouseEvent move(QEvent::MouseMove, pointer, Canvas().mapToGlobal(pointer), Qt::NoButton,
+                   Qt::NoButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&Canvas(), &move);
+  struct Press {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    Zoom zoom;
+  };
+  for (const Press p : {Press{Qt::Key_Equal, Qt::ControlModifier, {2, 1}},
+                        Press{Qt::Key_Equal, Qt::ControlModifier, {3, 1}},
+                        Press{Qt::Key_Minus, Qt::ControlModifier, {2, 1}},
+                        Press{Qt::Key_Plus, Qt::ControlModifier, {3, 1}},
+                        Press{Qt::Key_0, Qt::ControlModifier, {1, 1}}}) {
+    QTest::keyClick(&Canvas(), p.key, p.modifiers);
+    ASSERT_TRUE(form_.CurrentZoom() == p.zoom) << p.zoom.num << "/" << p.zoom.den;
+    const Zoom zoom = form_.CurrentZoom();
+    const int x = static_cast<int>(std::floor(zoom.Unscale(pointer.x() * Ratio() - Canvas().Left())));
+    const int y = static_cast<int>(std::floor(zoom.Unscale(pointer.y() * Ratio() - Canvas().Top())));
+    EXPECT_TRUE(form_.Status()->ValueText().startsWith(QStringLiteral("%1, %2:").arg(x).arg(y)))
+        << form_.Status()->ValueText().toStdString() << " at zoom " << zoom.num << "/" << zoom.den;
+  }
 }
 
 TEST_F(ViewTest, KeysAndWheelPanUpToTheClamps) {

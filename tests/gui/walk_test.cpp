@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QTest>
 #include <filesystem>
 
@@ -14,7 +15,9 @@
 #include "folder.h"
 #include "form1.h"
 #include "picture1.h"
+#include "pixel_memory.h"
 #include "player.h"
+#include "status_readout.h"
 #include "scratch_dir.h"
 
 namespace {
@@ -136,7 +139,8 @@ TEST_F(WalkTest, AStepDuringALoadEndsItAndOpensOnlyTheLatest) {
   EXPECT_TRUE(form_.OpenItem().isEnabled());
 }
 
-// A file rewritten while it loads is loaded again once the load is done, never restarted.
+// A file rewritten while it loads is loaded again once the load is done, never restarted; the
+// program's own reload is quiet.
 TEST_F(WalkTest, AFileChangedDuringItsLoadIsReloadedAfterIt) {
   Picture("slow.bw", 64, 4000);
   Open("slow.bw");
@@ -145,7 +149,8 @@ TEST_F(WalkTest, AFileChangedDuringItsLoadIsReloadedAfterIt) {
   QTimer timer;
   QObject::connect(&timer, &QTimer::timeout, [&] {
     if (form_.Loading() && changes < 3) {
-      ++changes;
+      if (++changes == 1)
+        dir_.Write("slow.bw", sgi::Verbatim({.name = "rewritten"}, sgi::Pattern(64, 4000, 1, 5)));
       emit form_.PictureFolder().currentFileChanged();
     }
   });
@@ -153,10 +158,58 @@ TEST_F(WalkTest, AFileChangedDuringItsLoadIsReloadedAfterIt) {
   Item("mnuReload").trigger();
   Settle();
   timer.stop();
-  Settle();
   ASSERT_EQ(changes, 3);
-  EXPECT_EQ(dialogs_.beeps, beeps + 2) << "the load ran to its end, then one more";
-  EXPECT_EQ(Shown(), "slow");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Shown() == "rewritten"; }, 5000));
+  EXPECT_EQ(dialogs_.beeps, beeps + 1) << "the load ran to its end; the reload after it is quiet";
+  EXPECT_TRUE(dialogs_.boxes.empty());
+}
+
+// A writer that empties the file first (a shell redirect, a program rewriting it in place): the
+// reload the program starts by itself shows no box and keeps the last good picture, and the
+// finished file is shown when it comes.
+TEST_F(WalkTest, AnAutomaticReloadOfAFileBeingWrittenKeepsTheLastGoodPicture) {
+  Picture("render.bw", 300, 200);
+  Open("render.bw");
+  Item("mnuStatusBar").trigger();
+  const QImage before = form_.Canvas().Image().copy();
+  const int beeps = dialogs_.beeps;
+  struct Step {
+    const char* what;
+    sgi::Bytes bytes;
+  };
+  const Step steps[] = {
+      {"empty", {}},
+      {"refused", sgi::EncodeHeader({.magic = 0})},
+      {"a row that overflows", [] {
+         const auto planes = sgi::Pattern(300, 200, 3);
+         std::vector<sgi::Bytes> rows;
+         for (unsigned c = 0; c < 3; ++c)
+           for (unsigned r = 0; r < 200; ++r) rows.push_back(sgi::EncodeRleRow(planes.row(c, r), 300));
+         const std::vector<std::uint8_t> wide(301, 7);
+         rows[150] = sgi::EncodeRleRow(wide.data(), wide.size());  // 301 values in a row of 300
+         return sgi::RleFromRows({.xsize = 300, .ysize = 200, .zsize = 3, .name = "broken"}, rows,
+                                 sgi::Layout::kBottomFirst);
+       }()},
+  };
+  for (const Step& step : steps) {
+    dir_.Write("render.bw", step.bytes);
+    emit form_.PictureFolder().currentFileChanged();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return form_.Status()->Text().startsWith("render.bw   being written   "); }, 5000))
+        << step.what << ": " << form_.Status()->Text().toStdString();
+    EXPECT_TRUE(dialogs_.boxes.empty()) << step.what;
+    EXPECT_EQ(form_.Canvas().Image(), before) << step.what;
+    EXPECT_EQ(Shown(), "render") << step.what;
+    EXPECT_TRUE(form_.OpenItem().isEnabled());
+  }
+  dir_.Write("render.bw", sgi::Verbatim({.name = "finished"}, sgi::Pattern(300, 200, 1, 4)));
+  emit form_.PictureFolder().currentFileChanged();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Shown() == "finished"; }, 5000));
+  EXPECT_FALSE(form_.Status()->Text().contains("being written"));
+  const auto want = testing_support::Expected(sgi::Pattern(300, 200, 1, 4), 0);
+  EXPECT_EQ(form_.Canvas().Image().pixel(7, 5) & 0xFFFFFF, want[5 * 300 + 7] & 0xFFFFFF);
+  EXPECT_EQ(dialogs_.beeps, beeps);
+  EXPECT_TRUE(dialogs_.boxes.empty());
 }
 
 TEST_F(WalkTest, ThePictureFollowsItsFile) {
@@ -184,6 +237,64 @@ TEST_F(WalkTest, ThePictureFollowsItsFile) {
   QTest::qWait(600);
   EXPECT_EQ(Shown(), "again");
   EXPECT_TRUE(dialogs_.boxes.empty());
+}
+
+// While frames go by, the Go menu's items and the values under a pointer that rests on the
+// picture follow the frame shown, and Space and Backspace pause and step from it.
+TEST_F(WalkTest, DuringPlayTheItemsAndValuesFollowTheFrameShown) {
+  const char* names[] = {"p1.bw", "p2.bw", "p3.bw", "p4.bw"};
+  for (int i = 0; i < 4; ++i)
+    dir_.Write(names[i], sgi::Verbatim({.name = std::string(names[i]).substr(0, 2)},
+                                       sgi::Pattern(40, 30, 1, 10 + i)));
+  Open("p4.bw");  // the last: Next is disabled when play starts
+  Item("mnuStatusBar").trigger();
+  const QPointF at = QPointF(5.5, 3.5) / form_.Canvas().devicePixelRatioF();
+  QMouseEvent move(QEvent::MouseMove, at, form_.Canvas().mapToGlobal(at), Qt::NoButton,
+                   Qt::NoButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&form_.Canvas(), &move);
+  const auto valueAt = [](int i) {  // grey value at (5, 3) of picture i
+    const auto planes = sgi::Pattern(40, 30, 1, 10 + i);
+    return QStringLiteral("5, 3: V %1").arg(planes.at(0, 30 - 1 - 3, 5));
+  };
+  form_.SetFrameRate(60);
+  Item("mnuPlay").trigger();
+  for (const int i : {0, 3, 1}) {
+    const QString name = QString(names[i]).left(2);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Shown() == name; }, 10000)) << i;
+    EXPECT_EQ(Item("mnuNext").isEnabled(), i < 3) << i;
+    EXPECT_EQ(Item("mnuPrevious").isEnabled(), i > 0) << i;
+    EXPECT_EQ(form_.Status()->ValueText(), valueAt(i)) << i;
+  }
+  for (const auto& [key, step] : {std::pair{Qt::Key_Space, 1}, std::pair{Qt::Key_Backspace, -1}}) {
+    if (!form_.FramePlayer().Playing()) Item("mnuPlay").trigger();
+    // On a frame with somewhere to step to.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Shown() == "p2" || Shown() == "p3"; }, 10000));
+    const int from = Shown().mid(1).toInt();
+    QTest::keyClick(&form_.Canvas(), key);
+    EXPECT_FALSE(form_.FramePlayer().Playing()) << key;
+    Settle();
+    EXPECT_EQ(Shown(), "p" + QString::number(from + step)) << key;
+  }
+}
+
+// Frames prepared ahead are let go once the picture shown no longer comes from play.
+TEST_F(WalkTest, ALoadLetsGoOfTheFramesPreparedAhead) {
+  for (const char* name : {"m1.rgb", "m2.rgb", "m3.rgb", "m4.rgb", "m5.rgb"})
+    dir_.Write(name, sgi::Rle({}, sgi::Pattern(500, 400, 3)));
+  fs::create_directory(dir_ / "elsewhere");
+  dir_.Write("elsewhere/small.bw", sgi::Verbatim({.name = "small"}, sgi::Pattern(61, 43, 1)));
+  Open("m1.rgb");
+  form_.SetFrameRate(60);
+  Item("mnuPlay").trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form_.FramePlayer().FramesReady() >= 2; }, 10000));
+  Item("mnuPlay").trigger();  // pauses: the frames ready stay for the next Play
+  form_.OpenFile(Path("elsewhere/small.bw"));
+  Settle();
+  EXPECT_EQ(Shown(), "small");
+  const std::size_t small = 61 * 43 * sizeof(lumenor::Pixel);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return lumenor::PixelBytesInUse() <= small; }, 5000))
+      << lumenor::PixelBytesInUse() << " bytes of pixels held";
+  EXPECT_EQ(form_.FramePlayer().BytesAhead(), 0u);
 }
 
 TEST_F(WalkTest, PlayGoesRoundTheFolderAndAStepPausesOnTheFrameShown) {
