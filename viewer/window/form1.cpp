@@ -1,7 +1,6 @@
 #include "form1.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -31,6 +30,7 @@
 
 #include "dialogs.h"
 #include "file_names.h"
+#include "menus.h"
 #include "folder.h"
 #include "module1.h"
 #include "picture1.h"
@@ -53,9 +53,7 @@ const QString kOpenFilter = QStringLiteral(
     "|All SGI Images (*.bw *.int *.inta *.rgb *.rgba *.sgi)|*.bw; *.int; *.inta; *.rgb; *.rgba; *.sgi"
     "|All Files (*)|*");
 
-// Go > Frame Rate.
-constexpr int kFrameRates[] = {12, 24, 25, 30, 48, 60};
-constexpr int kDefaultFrameRate = 24;
+constexpr int kDefaultFrameRate = 24;  // Go > Frame Rate
 
 // What is remembered between runs, and only once the user has chosen it in the menu.
 const QString kStatusBarSetting = QStringLiteral("view/statusBar");
@@ -142,102 +140,44 @@ Form1::Form1(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent), dialogs_(
   encoding_ = new PngEncoding(this);
   connect(encoding_, &PngEncoding::encoded, this, &Form1::Encoded);
 
-  CreateMenus();
+  menus_ = new Menus(*this);
+  ConnectMenus();
+  SetFrameRate(kDefaultFrameRate);
   const auto settings = SettingsFile();
-  mnuFit_->setChecked(settings->value(kFitSetting, false).toBool());
+  menus_->mnuFit->setChecked(settings->value(kFitSetting, false).toBool());
   if (settings->value(kStatusBarSetting, false).toBool()) ShowStatusBar(true);
   const int bars =
       menuBar()->sizeHint().height() + (status_ ? statusBar()->sizeHint().height() : 0);
   resize(kInitialClientWidth, kInitialClientHeight + bars);
 }
 
-void Form1::CreateMenus() {
-  const auto menu = [this](const char* caption, const char* name) {
-    QMenu* created = menuBar()->addMenu(QString::fromLatin1(caption));
-    created->setObjectName(QString::fromLatin1(name));
-    return created;
-  };
-  const auto item = [](QMenu* in, const char* caption, const char* name, QKeySequence key) {
-    QAction* created = in->addAction(QString::fromLatin1(caption));
-    created->setObjectName(QString::fromLatin1(name));
-    created->setShortcut(key);
-    return created;
-  };
-  mnuFile_ = menu("&File", "mnuFile");
-  mnuOpen_ = item(mnuFile_, "&Open", "mnuOpen", QKeySequence::Open);
-  mnuExport_ = item(mnuFile_, "E&xport as PNG...", "mnuExport",
-                    QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
-  mnuProperties_ =
-      item(mnuFile_, "P&roperties", "mnuProperties", QKeySequence(Qt::ALT | Qt::Key_Return));
-  mnuSep1_ = mnuFile_->addSeparator();
-  mnuSep1_->setObjectName(QStringLiteral("mnuSep1"));
-  mnuExit_ = item(mnuFile_, "&Exit", "mnuExit", QKeySequence(Qt::CTRL | Qt::Key_Q));
-
-  mnuEdit_ = menu("&Edit", "mnuEdit");
-  mnuCopy_ = item(mnuEdit_, "&Copy", "mnuCopy", QKeySequence::Copy);
-
-  mnuView_ = menu("&View", "mnuView");
-  mnuZoomIn_ = item(mnuView_, "Zoom &In", "mnuZoomIn", {});
-  // Ctrl+= too: the key beside Ctrl+- on most keyboards, unshifted.
-  QList<QKeySequence> zoomIn = QKeySequence::keyBindings(QKeySequence::ZoomIn);
-  if (!zoomIn.contains(QKeySequence(Qt::CTRL | Qt::Key_Equal)))
-    zoomIn << QKeySequence(Qt::CTRL | Qt::Key_Equal);
-  mnuZoomIn_->setShortcuts(zoomIn);
-  mnuZoomOut_ = item(mnuView_, "Zoom &Out", "mnuZoomOut", {});
-  mnuZoomOut_->setShortcuts(QKeySequence::ZoomOut);
-  mnuActualSize_ =
-      item(mnuView_, "&Actual Size", "mnuActualSize", QKeySequence(Qt::CTRL | Qt::Key_0));
-  mnuFit_ = item(mnuView_, "&Fit to Window", "mnuFit", QKeySequence(Qt::Key_F));
-  mnuFit_->setCheckable(true);
-  mnuView_->addSeparator();
-  mnuStatusBar_ = item(mnuView_, "&Status Bar", "mnuStatusBar", {});
-  mnuStatusBar_->setCheckable(true);
-  mnuFullScreen_ = item(mnuView_, "F&ull Screen", "mnuFullScreen", QKeySequence(Qt::Key_F11));
-  mnuFullScreen_->setCheckable(true);
-  mnuView_->addSeparator();
-  mnuReload_ = item(mnuView_, "&Reload", "mnuReload", QKeySequence(Qt::Key_F5));
-
-  mnuGo_ = menu("&Go", "mnuGo");
-  mnuNext_ = item(mnuGo_, "&Next Picture", "mnuNext", QKeySequence(Qt::Key_Space));
-  mnuPrevious_ = item(mnuGo_, "&Previous Picture", "mnuPrevious", QKeySequence(Qt::Key_Backspace));
-  mnuFirst_ = item(mnuGo_, "&First Picture", "mnuFirst", QKeySequence(Qt::CTRL | Qt::Key_Home));
-  mnuLast_ = item(mnuGo_, "&Last Picture", "mnuLast", QKeySequence(Qt::CTRL | Qt::Key_End));
-  mnuGo_->addSeparator();
-  // P is Previous Picture's access key already.
-  mnuPlay_ = item(mnuGo_, "Pl&ay", "mnuPlay", QKeySequence(Qt::Key_P));
-  mnuPlay_->setCheckable(true);
-  mnuFrameRate_ = mnuGo_->addMenu(QStringLiteral("Frame &Rate"));
-  mnuFrameRate_->setObjectName(QStringLiteral("mnuFrameRate"));
-  frameRates_ = new QActionGroup(this);
-  for (const int rate : kFrameRates) SetFrameRate(rate);
-  SetFrameRate(kDefaultFrameRate);
-
-  mnuHelp_ = menu("&Help", "mnuHelp");
-  mnuAbout_ = item(mnuHelp_, "&About...", "mnuAbout", {});
-
+void Form1::ConnectMenus() {
   // Queued, so that a load runs from the event loop rather than inside the menu's own handling.
-  connect(mnuOpen_, &QAction::triggered, this, &Form1::mnuOpen_Click, Qt::QueuedConnection);
-  connect(mnuExport_, &QAction::triggered, this, &Form1::mnuExport_Click);
-  connect(mnuProperties_, &QAction::triggered, this, &Form1::mnuProperties_Click);
-  connect(mnuExit_, &QAction::triggered, this, &Form1::mnuExit_Click);
-  connect(mnuCopy_, &QAction::triggered, this, &Form1::mnuCopy_Click);
-  connect(mnuZoomIn_, &QAction::triggered, this, &Form1::mnuZoomIn_Click);
-  connect(mnuZoomOut_, &QAction::triggered, this, &Form1::mnuZoomOut_Click);
-  connect(mnuActualSize_, &QAction::triggered, this, &Form1::mnuActualSize_Click);
-  connect(mnuFit_, &QAction::triggered, this, &Form1::mnuFit_Click);
-  connect(mnuStatusBar_, &QAction::triggered, this, &Form1::mnuStatusBar_Click);
-  connect(mnuFullScreen_, &QAction::triggered, this, &Form1::mnuFullScreen_Click);
-  connect(mnuReload_, &QAction::triggered, this, &Form1::mnuReload_Click);
-  connect(mnuNext_, &QAction::triggered, this, &Form1::mnuNext_Click);
-  connect(mnuPrevious_, &QAction::triggered, this, &Form1::mnuPrevious_Click);
-  connect(mnuFirst_, &QAction::triggered, this, &Form1::mnuFirst_Click);
-  connect(mnuLast_, &QAction::triggered, this, &Form1::mnuLast_Click);
-  connect(mnuPlay_, &QAction::triggered, this, &Form1::mnuPlay_Click);
-  connect(mnuAbout_, &QAction::triggered, this, &Form1::mnuAbout_Click);
+  connect(menus_->mnuOpen, &QAction::triggered, this, &Form1::mnuOpen_Click, Qt::QueuedConnection);
+  connect(menus_->mnuExport, &QAction::triggered, this, &Form1::mnuExport_Click);
+  connect(menus_->mnuProperties, &QAction::triggered, this, &Form1::mnuProperties_Click);
+  connect(menus_->mnuExit, &QAction::triggered, this, &Form1::mnuExit_Click);
+  connect(menus_->mnuCopy, &QAction::triggered, this, &Form1::mnuCopy_Click);
+  connect(menus_->mnuZoomIn, &QAction::triggered, this, &Form1::mnuZoomIn_Click);
+  connect(menus_->mnuZoomOut, &QAction::triggered, this, &Form1::mnuZoomOut_Click);
+  connect(menus_->mnuActualSize, &QAction::triggered, this, &Form1::mnuActualSize_Click);
+  connect(menus_->mnuFit, &QAction::triggered, this, &Form1::mnuFit_Click);
+  connect(menus_->mnuStatusBar, &QAction::triggered, this, &Form1::mnuStatusBar_Click);
+  connect(menus_->mnuFullScreen, &QAction::triggered, this, &Form1::mnuFullScreen_Click);
+  connect(menus_->mnuReload, &QAction::triggered, this, &Form1::mnuReload_Click);
+  connect(menus_->mnuNext, &QAction::triggered, this, &Form1::mnuNext_Click);
+  connect(menus_->mnuPrevious, &QAction::triggered, this, &Form1::mnuPrevious_Click);
+  connect(menus_->mnuFirst, &QAction::triggered, this, &Form1::mnuFirst_Click);
+  connect(menus_->mnuLast, &QAction::triggered, this, &Form1::mnuLast_Click);
+  connect(menus_->mnuPlay, &QAction::triggered, this, &Form1::mnuPlay_Click);
+  connect(menus_->mnuAbout, &QAction::triggered, this, &Form1::mnuAbout_Click);
+  connect(menus_, &Menus::frameRateChosen, player_, &Player::SetFrameRate);
   UpdateItems();
 }
 
 QWidget& Form1::ClientArea() const { return *Picture1_; }
+QAction& Form1::OpenItem() const { return *menus_->mnuOpen; }
+QAction& Form1::FitItem() const { return *menus_->mnuFit; }
 int Form1::ScaleWidth() const { return Picture1_->ScaleWidth(); }
 int Form1::ScaleHeight() const { return Picture1_->ScaleHeight(); }
 lumenor::Zoom Form1::CurrentZoom() const { return Picture1_->View().GetZoom(); }
@@ -268,7 +208,7 @@ void Form1::OpenWith(const QByteArray& fileName, bool keepView) {
 
 bool Form1::LoadOnce(const QByteArray& fileName, bool keepView) {
   if (player_->Playing()) PausePlaying();
-  if (std::exchange(playWanted_, false)) mnuPlay_->setChecked(false);
+  if (std::exchange(playWanted_, false)) menus_->mnuPlay->setChecked(false);
   // The picture shown no longer comes from play: the frames prepared ahead go.
   player_->Stop();
   playedPaths_.clear();
@@ -280,11 +220,11 @@ bool Form1::LoadOnce(const QByteArray& fileName, bool keepView) {
   folder_->SetCurrent(fileName);
 
   Picture1_->Refresh();
-  mnuOpen_->setEnabled(false);
+  menus_->mnuOpen->setEnabled(false);
   Picture1_->Clear();
   shown_.reset();
   // Every picture starts at actual size, unless Fit to Window is chosen or it is loaded again.
-  if (!keepView && !mnuFit_->isChecked() && !(CurrentZoom() == ViewGeometry::kActualSize))
+  if (!keepView && !menus_->mnuFit->isChecked() && !(CurrentZoom() == ViewGeometry::kActualSize))
     ZoomAbout(ViewGeometry::kActualSize, QPointF(0, 0));
   loading_ = true;
   UpdateItems();
@@ -301,7 +241,7 @@ bool Form1::LoadOnce(const QByteArray& fileName, bool keepView) {
     if (canvas.Titled()) shown_ = loaded;
   }
   loading_ = false;
-  mnuOpen_->setEnabled(true);
+  menus_->mnuOpen->setEnabled(true);
   UpdateItems();
   if (ending_ || !nextOpen_.isEmpty()) return false;
   Picture1_->Refresh();
@@ -335,16 +275,16 @@ void Form1::UpdateItems() {
   const bool any = !folder_->Current().isEmpty();
   // While frames go by, the steps go from the frame shown.
   const bool playing = player_->Playing() && playingIndex_ >= 0;
-  mnuNext_->setEnabled(any && (playing ? playingIndex_ + 1 < player_->PictureCount()
+  menus_->mnuNext->setEnabled(any && (playing ? playingIndex_ + 1 < player_->PictureCount()
                                        : folder_->HasNext()));
-  mnuPrevious_->setEnabled(any && (playing ? playingIndex_ > 0 : folder_->HasPrevious()));
-  mnuFirst_->setEnabled(any);
-  mnuLast_->setEnabled(any);
-  mnuReload_->setEnabled(any);
+  menus_->mnuPrevious->setEnabled(any && (playing ? playingIndex_ > 0 : folder_->HasPrevious()));
+  menus_->mnuFirst->setEnabled(any);
+  menus_->mnuLast->setEnabled(any);
+  menus_->mnuReload->setEnabled(any);
   const bool shown = shown_.has_value() && !loading_;
-  mnuCopy_->setEnabled(shown && !encoding_->Busy());
-  mnuExport_->setEnabled(shown && !encoding_->Busy());
-  mnuProperties_->setEnabled(shown);
+  menus_->mnuCopy->setEnabled(shown && !encoding_->Busy());
+  menus_->mnuExport->setEnabled(shown && !encoding_->Busy());
+  menus_->mnuProperties->setEnabled(shown);
   if (status_ && !player_->Playing()) {
     status_->Show(shown_, folder_->Position(), folder_->Count(), CurrentZoom());
     status_->SetNote(beingWritten_ ? QStringLiteral("being written") : QString());
@@ -408,14 +348,14 @@ void Form1::mnuProperties_Click() {
 }
 
 void Form1::mnuStatusBar_Click() {
-  ShowStatusBar(mnuStatusBar_->isChecked());
-  SettingsFile()->setValue(kStatusBarSetting, mnuStatusBar_->isChecked());
+  ShowStatusBar(menus_->mnuStatusBar->isChecked());
+  SettingsFile()->setValue(kStatusBarSetting, menus_->mnuStatusBar->isChecked());
 }
 
 // The status bar takes its line from the bottom of the client area: the canvas keeps its place
 // in the client area, and so on screen, unless the resize rule pulls it back.
 void Form1::ShowStatusBar(bool show) {
-  mnuStatusBar_->setChecked(show);
+  menus_->mnuStatusBar->setChecked(show);
   if (show && !status_) status_ = std::make_unique<StatusReadout>(*statusBar());
   if (status_) statusBar()->setVisible(show);
   // The values under the pointer are read as it moves, without a button held.
@@ -437,18 +377,7 @@ void Form1::mnuLast_Click() { Step(&Folder::Last); }
 void Form1::mnuReload_Click() { Step(&Folder::Current, true); }
 
 void Form1::SetFrameRate(int framesPerSecond) {
-  QAction* chosen = nullptr;
-  for (QAction* rate : frameRates_->actions())
-    if (rate->data().toInt() == framesPerSecond) chosen = rate;
-  if (!chosen) {  // from the command line, off the menu's list: it joins it
-    chosen = mnuFrameRate_->addAction(QStringLiteral("%1 fps").arg(framesPerSecond));
-    chosen->setData(framesPerSecond);
-    chosen->setCheckable(true);
-    frameRates_->addAction(chosen);
-    connect(chosen, &QAction::triggered, this,
-            [this, framesPerSecond] { player_->SetFrameRate(framesPerSecond); });
-  }
-  chosen->setChecked(true);
+  menus_->FrameRateItem(framesPerSecond);
   player_->SetFrameRate(framesPerSecond);
 }
 
@@ -459,14 +388,14 @@ void Form1::mnuPlay_Click() {
   } else {
     StartPlaying();
   }
-  mnuPlay_->setChecked(player_->Playing() || playWanted_);
+  menus_->mnuPlay->setChecked(player_->Playing() || playWanted_);
 }
 
 void Form1::StartPlaying() {
   if (folder_->Current().isEmpty() || loading_ || ending_) return;
   if (!folder_->Listed()) {  // once the list is there
     playWanted_ = true;
-    mnuPlay_->setChecked(true);
+    menus_->mnuPlay->setChecked(true);
     return;
   }
   playWanted_ = false;
@@ -487,7 +416,7 @@ void Form1::StartPlaying() {
     player_->SetPictures(std::move(paths));
     player_->Play(position);
   }
-  mnuPlay_->setChecked(true);
+  menus_->mnuPlay->setChecked(true);
   shown_.reset();  // nothing to copy or export while frames go by
   UpdateItems();
 }
@@ -495,7 +424,7 @@ void Form1::StartPlaying() {
 void Form1::PausePlaying() {
   if (!player_->Playing()) return;
   player_->Pause();
-  mnuPlay_->setChecked(false);
+  menus_->mnuPlay->setChecked(false);
   // The frame on screen is the picture shown now, and the walk goes on from it.
   folder_->SetCurrent(playingFrame_);
   shown_ =
@@ -509,7 +438,7 @@ void Form1::ShowFrame(const PlayerFrame& frame) {
   setWindowTitle(frame.title);
   const bool resized =
       frame.picture.size() != QSize(Picture1_->ImageWidth(), Picture1_->ImageHeight());
-  if (resized && mnuFit_->isChecked()) {
+  if (resized && menus_->mnuFit->isChecked()) {
     // The view at the frame's fitted zoom first, so that the frame scaled for it is taken.
     Picture1_->View().SetPictureSize(frame.picture.width(), frame.picture.height());
     FitToWindow();
@@ -528,7 +457,7 @@ void Form1::ShowFrame(const PlayerFrame& frame) {
 // Frames are scaled ahead for the view as it stands: a zoom or a resize reaches them from the
 // next one on.
 void Form1::UpdatePlayerView() {
-  player_->SetView({mnuFit_->isChecked(), CurrentZoom(), ScaleWidth(), ScaleHeight(),
+  player_->SetView({menus_->mnuFit->isChecked(), CurrentZoom(), ScaleWidth(), ScaleHeight(),
                     Picture1_->Left(), Picture1_->Top(), Picture1_->BackColor().rgb()});
 }
 
@@ -593,16 +522,16 @@ void Form1::changeEvent(QEvent* event) {
   QMainWindow::changeEvent(event);
   if (event->type() != QEvent::WindowStateChange) return;
   const bool full = isFullScreen();
-  if (full == fullScreenLayout_ || !mnuFullScreen_) return;
+  if (full == fullScreenLayout_ || !menus_->mnuFullScreen) return;
   fullScreenLayout_ = full;
-  mnuFullScreen_->setChecked(full);
+  menus_->mnuFullScreen->setChecked(full);
   if (full) {
     menuBar()->setFixedHeight(0);
     if (status_) statusBar()->hide();
   } else {
     menuBar()->setMinimumHeight(0);
     menuBar()->setMaximumHeight(QWIDGETSIZE_MAX);
-    if (status_) statusBar()->setVisible(mnuStatusBar_->isChecked());
+    if (status_) statusBar()->setVisible(menus_->mnuStatusBar->isChecked());
   }
 }
 
@@ -616,7 +545,7 @@ bool Form1::CanOpen() const { return !loading_ && !ending_ && !openQueued_ && !w
 void Form1::OpenFileSoon(const QByteArray& fileName, bool thenPlay) {
   if (!CanOpen()) return;
   openQueued_ = true;
-  mnuOpen_->setEnabled(false);
+  menus_->mnuOpen->setEnabled(false);
   WhenExposed([this, fileName, thenPlay] {
     QMetaObject::invokeMethod(
         this,
@@ -832,7 +761,7 @@ void Form1::ZoomAbout(lumenor::Zoom zoom, QPointF devicePoint) {
 // no step to take (past either end of the ladder), when nothing changes at all.
 void Form1::StepZoom(lumenor::Zoom zoom, QPointF devicePoint) {
   if (zoom == CurrentZoom()) return;
-  mnuFit_->setChecked(false);
+  menus_->mnuFit->setChecked(false);
   ZoomAbout(zoom, devicePoint);
 }
 
@@ -845,21 +774,21 @@ void Form1::mnuZoomOut_Click() {
 }
 
 void Form1::mnuActualSize_Click() {
-  mnuFit_->setChecked(false);
+  menus_->mnuFit->setChecked(false);
   ZoomAbout(ViewGeometry::kActualSize, ClientCentre());
 }
 
 // Fit to Window is a mode: while it is checked, a resize or a new picture fits again. Unchecked,
 // the view stays where it is.
 void Form1::mnuFit_Click() {
-  SettingsFile()->setValue(kFitSetting, mnuFit_->isChecked());
-  if (mnuFit_->isChecked()) FitToWindow();
+  SettingsFile()->setValue(kFitSetting, menus_->mnuFit->isChecked());
+  if (menus_->mnuFit->isChecked()) FitToWindow();
 }
 
 void Form1::FitToWindow() { ZoomAbout(Picture1_->View().FitZoom(), QPointF(0, 0)); }
 
 void Form1::Form_Resize() {
-  if (mnuFit_->isChecked())
+  if (menus_->mnuFit->isChecked())
     FitToWindow();
   else
     PullCanvasBack();
@@ -876,6 +805,6 @@ void Form1::PullCanvasBack() {
 }
 
 void Form1::CanvasSized() {
-  if (mnuFit_->isChecked()) return FitToWindow();
+  if (menus_->mnuFit->isChecked()) return FitToWindow();
   PullCanvasBack();
 }

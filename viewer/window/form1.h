@@ -12,16 +12,15 @@
 #include "status_readout.h"
 
 class Dialogs;
+class Menus;
 class Folder;
 class Player;
 class PngEncoding;
 class QuietReload;
 struct PlayerFrame;
-class QActionGroup;
 class Picture1;
 class QAction;
 class QKeyEvent;
-class QMenu;
 class QWheelEvent;
 
 // The program's only window: the menus, the canvas Picture1 in the client area, the Open, Exit
@@ -76,8 +75,8 @@ class Form1 : public QMainWindow {
 
   Picture1& Canvas() const { return *Picture1_; }
   QWidget& ClientArea() const;
-  QAction& OpenItem() const { return *mnuOpen_; }
-  QAction& FitItem() const { return *mnuFit_; }
+  QAction& OpenItem() const;
+  QAction& FitItem() const;
   Folder& PictureFolder() const { return *folder_; }
   // The status bar's readout while it is on.
   const StatusReadout* Status() const { return status_.get(); }
@@ -111,7 +110,7 @@ class Form1 : public QMainWindow {
   QPointF ClientCentre() const;
   void FitToWindow();
   void PanBy(double dx, int dy);
-  void CreateMenus();
+  void ConnectMenus();
   void OpenWith(const QByteArray& fileName, bool keepView);
   // One load of the Open routine; returns whether it ran to its end (not ended for a step).
   bool LoadOnce(const QByteArray& fileName, bool keepView);
@@ -137,32 +136,7 @@ class Form1 : public QMainWindow {
 
   Dialogs& dialogs_;
   Picture1* Picture1_ = nullptr;
-  QMenu* mnuFile_ = nullptr;
-  QAction* mnuOpen_ = nullptr;
-  QAction* mnuExport_ = nullptr;
-  QAction* mnuProperties_ = nullptr;
-  QAction* mnuSep1_ = nullptr;
-  QAction* mnuExit_ = nullptr;
-  QMenu* mnuEdit_ = nullptr;
-  QAction* mnuCopy_ = nullptr;
-  QMenu* mnuView_ = nullptr;
-  QAction* mnuZoomIn_ = nullptr;
-  QAction* mnuZoomOut_ = nullptr;
-  QAction* mnuActualSize_ = nullptr;
-  QAction* mnuFit_ = nullptr;
-  QAction* mnuStatusBar_ = nullptr;
-  QAction* mnuFullScreen_ = nullptr;
-  QAction* mnuReload_ = nullptr;
-  QMenu* mnuGo_ = nullptr;
-  QAction* mnuNext_ = nullptr;
-  QAction* mnuPrevious_ = nullptr;
-  QAction* mnuFirst_ = nullptr;
-  QAction* mnuLast_ = nullptr;
-  QAction* mnuPlay_ = nullptr;
-  QMenu* mnuFrameRate_ = nullptr;
-  QActionGroup* frameRates_ = nullptr;
-  QMenu* mnuHelp_ = nullptr;
-  QAction* mnuAbout_ = nullptr;
+  Menus* menus_ = nullptr;
 
   // The file dialog keeps the name chosen last and offers it again; its bytes, for names that
   // are not UTF-8.

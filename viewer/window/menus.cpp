@@ -1,0 +1,101 @@
+#include "menus.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QKeySequence>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+
+namespace {
+
+// Go > Frame Rate.
+constexpr int kFrameRates[] = {12, 24, 25, 30, 48, 60};
+
+QMenu* AddMenu(QMainWindow& window, const char* caption, const char* name) {
+  QMenu* created = window.menuBar()->addMenu(QString::fromLatin1(caption));
+  created->setObjectName(QString::fromLatin1(name));
+  return created;
+}
+
+QAction* AddItem(QMenu* in, const char* caption, const char* name, const QKeySequence& key) {
+  QAction* created = in->addAction(QString::fromLatin1(caption));
+  created->setObjectName(QString::fromLatin1(name));
+  created->setShortcut(key);
+  return created;
+}
+
+QAction* AddCheckable(QMenu* in, const char* caption, const char* name, const QKeySequence& key) {
+  QAction* created = AddItem(in, caption, name, key);
+  created->setCheckable(true);
+  return created;
+}
+
+}  // namespace
+
+Menus::Menus(QMainWindow& window) : QObject(&window) {
+  mnuFile = AddMenu(window, "&File", "mnuFile");
+  mnuOpen = AddItem(mnuFile, "&Open", "mnuOpen", QKeySequence::Open);
+  mnuExport = AddItem(mnuFile, "E&xport as PNG...", "mnuExport",
+                      QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+  mnuProperties =
+      AddItem(mnuFile, "P&roperties", "mnuProperties", QKeySequence(Qt::ALT | Qt::Key_Return));
+  mnuSep1 = mnuFile->addSeparator();
+  mnuSep1->setObjectName(QStringLiteral("mnuSep1"));
+  mnuExit = AddItem(mnuFile, "&Exit", "mnuExit", QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+  mnuEdit = AddMenu(window, "&Edit", "mnuEdit");
+  mnuCopy = AddItem(mnuEdit, "&Copy", "mnuCopy", QKeySequence::Copy);
+
+  mnuView = AddMenu(window, "&View", "mnuView");
+  mnuZoomIn = AddItem(mnuView, "Zoom &In", "mnuZoomIn", {});
+  // Ctrl+= too: the key beside Ctrl+- on most keyboards, unshifted.
+  QList<QKeySequence> zoomIn = QKeySequence::keyBindings(QKeySequence::ZoomIn);
+  if (!zoomIn.contains(QKeySequence(Qt::CTRL | Qt::Key_Equal)))
+    zoomIn << QKeySequence(Qt::CTRL | Qt::Key_Equal);
+  mnuZoomIn->setShortcuts(zoomIn);
+  mnuZoomOut = AddItem(mnuView, "Zoom &Out", "mnuZoomOut", {});
+  mnuZoomOut->setShortcuts(QKeySequence::ZoomOut);
+  mnuActualSize =
+      AddItem(mnuView, "&Actual Size", "mnuActualSize", QKeySequence(Qt::CTRL | Qt::Key_0));
+  mnuFit = AddCheckable(mnuView, "&Fit to Window", "mnuFit", QKeySequence(Qt::Key_F));
+  mnuView->addSeparator();
+  mnuStatusBar = AddCheckable(mnuView, "&Status Bar", "mnuStatusBar", {});
+  mnuFullScreen =
+      AddCheckable(mnuView, "F&ull Screen", "mnuFullScreen", QKeySequence(Qt::Key_F11));
+  mnuView->addSeparator();
+  mnuReload = AddItem(mnuView, "&Reload", "mnuReload", QKeySequence(Qt::Key_F5));
+
+  mnuGo = AddMenu(window, "&Go", "mnuGo");
+  mnuNext = AddItem(mnuGo, "&Next Picture", "mnuNext", QKeySequence(Qt::Key_Space));
+  mnuPrevious =
+      AddItem(mnuGo, "&Previous Picture", "mnuPrevious", QKeySequence(Qt::Key_Backspace));
+  mnuFirst = AddItem(mnuGo, "&First Picture", "mnuFirst", QKeySequence(Qt::CTRL | Qt::Key_Home));
+  mnuLast = AddItem(mnuGo, "&Last Picture", "mnuLast", QKeySequence(Qt::CTRL | Qt::Key_End));
+  mnuGo->addSeparator();
+  // P is Previous Picture's access key already.
+  mnuPlay = AddCheckable(mnuGo, "Pl&ay", "mnuPlay", QKeySequence(Qt::Key_P));
+  mnuFrameRate = mnuGo->addMenu(QStringLiteral("Frame &Rate"));
+  mnuFrameRate->setObjectName(QStringLiteral("mnuFrameRate"));
+  frameRates_ = new QActionGroup(this);
+  for (const int rate : kFrameRates) FrameRateItem(rate);
+
+  mnuHelp = AddMenu(window, "&Help", "mnuHelp");
+  mnuAbout = AddItem(mnuHelp, "&About...", "mnuAbout", {});
+}
+
+QAction* Menus::FrameRateItem(int framesPerSecond) {
+  QAction* chosen = nullptr;
+  for (QAction* rate : frameRates_->actions())
+    if (rate->data().toInt() == framesPerSecond) chosen = rate;
+  if (!chosen) {
+    chosen = mnuFrameRate->addAction(QStringLiteral("%1 fps").arg(framesPerSecond));
+    chosen->setData(framesPerSecond);
+    chosen->setCheckable(true);
+    frameRates_->addAction(chosen);
+    connect(chosen, &QAction::triggered, this,
+            [this, framesPerSecond] { emit frameRateChosen(framesPerSecond); });
+  }
+  chosen->setChecked(true);
+  return chosen;
+}
