@@ -31,6 +31,7 @@
 #include "dialogs.h"
 #include "file_names.h"
 #include "menus.h"
+#include "viewport.h"
 #include "folder.h"
 #include "module1.h"
 #include "picture1.h"
@@ -73,12 +74,6 @@ lumenor::ImageHeader ReadHeaderOf(const QByteArray& fileName) {
     return {};
   }
 }
-
-// Keyboard and wheel panning, in logical pixels (so the same distance on every screen).
-constexpr double kArrowStep = 32;
-constexpr double kWheelStep = 20;  // for each of the lines the desktop scrolls a wheel notch by
-constexpr double kPageShare = 0.9;
-constexpr int kWheelNotch = 120;  // eighths of a degree
 
 // Nearest integer, ties to even, held to the 16-bit range the drag arithmetic works in.
 int RoundToInt16(double value) {
@@ -141,6 +136,15 @@ Form1::Form1(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent), dialogs_(
   connect(encoding_, &PngEncoding::encoded, this, &Form1::Encoded);
 
   menus_ = new Menus(*this);
+  viewport_ = new Viewport(*Picture1_, *menus_->mnuFit, this);
+  connect(viewport_, &Viewport::zoomed, this, [this] {
+    if (player_->Playing()) UpdatePlayerView();
+    if (status_) UpdateItems();
+    ShowValuesUnderPointer();
+  });
+  connect(viewport_, &Viewport::panned, this, [this] {
+    if (!Dragging) ShowValuesUnderPointer();  // a drag's own move reads them
+  });
   ConnectMenus();
   SetFrameRate(kDefaultFrameRate);
   const auto settings = SettingsFile();
@@ -180,7 +184,7 @@ QAction& Form1::OpenItem() const { return *menus_->mnuOpen; }
 QAction& Form1::FitItem() const { return *menus_->mnuFit; }
 int Form1::ScaleWidth() const { return Picture1_->ScaleWidth(); }
 int Form1::ScaleHeight() const { return Picture1_->ScaleHeight(); }
-lumenor::Zoom Form1::CurrentZoom() const { return Picture1_->View().GetZoom(); }
+lumenor::Zoom Form1::CurrentZoom() const { return viewport_->Zoom(); }
 
 void Form1::mnuOpen_Click() {
   if (!CanOpen()) return;  // loads never nest
@@ -225,7 +229,7 @@ bool Form1::LoadOnce(const QByteArray& fileName, bool keepView) {
   shown_.reset();
   // Every picture starts at actual size, unless Fit to Window is chosen or it is loaded again.
   if (!keepView && !menus_->mnuFit->isChecked() && !(CurrentZoom() == ViewGeometry::kActualSize))
-    ZoomAbout(ViewGeometry::kActualSize, QPointF(0, 0));
+    viewport_->ZoomAbout(ViewGeometry::kActualSize, QPointF(0, 0));
   loading_ = true;
   UpdateItems();
   // The file as it is loaded, for what the window says of it afterwards.
@@ -235,7 +239,7 @@ bool Form1::LoadOnce(const QByteArray& fileName, bool keepView) {
     // picture.
     WindowCanvas canvas(
         *this, *Picture1_, dialogs_, [this] { return ending_ || !nextOpen_.isEmpty(); },
-        [this] { CanvasSized(); });
+        [this] { viewport_->CanvasSized(); });
     lumenor::LoadImageFile(fileName.toStdString(), canvas);
     loaded.loadedCleanly = !canvas.Failed();
     if (canvas.Titled()) shown_ = loaded;
@@ -441,10 +445,10 @@ void Form1::ShowFrame(const PlayerFrame& frame) {
   if (resized && menus_->mnuFit->isChecked()) {
     // The view at the frame's fitted zoom first, so that the frame scaled for it is taken.
     Picture1_->View().SetPictureSize(frame.picture.width(), frame.picture.height());
-    FitToWindow();
+    viewport_->FitToWindow();
   }
   Picture1_->ShowFrame(frame.picture, frame.scaled, frame.zoom, frame.scaledRect);
-  if (resized) CanvasSized();
+  if (resized) viewport_->CanvasSized();
   UpdateItems();  // the steps go from the frame shown
   if (status_ && statusBar()->isVisible()) {
     status_->Show(
@@ -479,7 +483,7 @@ void Form1::QuietlyReloaded(const QByteArray& path, const QImage& picture, const
     const bool resized =
         picture.size() != QSize(Picture1_->ImageWidth(), Picture1_->ImageHeight());
     Picture1_->ShowFrame(picture, {}, CurrentZoom(), {});
-    if (resized) CanvasSized();
+    if (resized) viewport_->CanvasSized();
     shown_ = ShownPicture{path, ReadHeaderOf(path), quietStamp_, true};
   }
   UpdateItems();
@@ -636,11 +640,10 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 
 // The picture pixel under a point of the client area (device pixels), wherever the canvas is.
 void Form1::ShowValuesUnder(QPointF devicePoint) {
-  const lumenor::Zoom zoom = CurrentZoom();
-  const double x = std::floor(zoom.Unscale(devicePoint.x() - Picture1_->Left()));
-  const double y = std::floor(zoom.Unscale(devicePoint.y() - Picture1_->Top()));
-  if (!Picture1_->CanvasRect().contains(devicePoint.toPoint())) return status_->PointerLeft();
-  status_->PointAt(static_cast<int>(x), static_cast<int>(y));
+  if (const auto pixel = viewport_->PictureAt(devicePoint))
+    status_->PointAt(pixel->x(), pixel->y());
+  else
+    status_->PointerLeft();
 }
 
 void Form1::ShowValuesUnderPointer() {
@@ -670,21 +673,13 @@ void Form1::Picture1_MouseMove(double x, double y) {
   if (dx == 0 && dy == 0) return;
   SkipNextMove = true;
   const QPoint before(Picture1_->Left(), Picture1_->Top());
-  PanBy(dx, dy);
+  viewport_->PanBy(dx, dy);
 
   // Qt sends no move event when the canvas moves under a pointer that stands still; the skip
   // above is meant for that event, so deliver it: the same pointer, in the moved canvas's
   // coordinates. The next real movement is then applied in full.
   const QPoint moved = QPoint(Picture1_->Left(), Picture1_->Top()) - before;
   if (!moved.isNull()) Picture1_MouseMove(x - moved.x(), y - moved.y());
-}
-
-// Moves the canvas as a drag step does: the same clamps for the pointer, the keys and the wheel.
-void Form1::PanBy(double dx, int dy) {
-  ViewGeometry view = Picture1_->View();
-  view.PanBy(dx, dy);
-  Picture1_->Move(view.Left(), view.Top());
-  if (!Dragging) ShowValuesUnderPointer();  // a drag's own move reads them
 }
 
 bool Form1::Picture1_KeyDown(const QKeyEvent& event) {
@@ -711,100 +706,28 @@ bool Form1::Picture1_KeyDown(const QKeyEvent& event) {
         return true;
       }
   }
-  const double ratio = Picture1_->devicePixelRatioF();
-  const int step = static_cast<int>(std::lround(kArrowStep * ratio));
-  const int page = static_cast<int>(ScaleHeight() * kPageShare);
-  // Beyond any picture: Home and End go as far as the clamps let them.
-  const int far = Picture1_->Width() + Picture1_->Height() + ScaleWidth() + ScaleHeight();
-  const struct {
-    int key, dx, dy;
-  } steps[] = {{Qt::Key_Left, step, 0},  {Qt::Key_Right, -step, 0}, {Qt::Key_Up, 0, step},
-               {Qt::Key_Down, 0, -step}, {Qt::Key_PageUp, 0, page}, {Qt::Key_PageDown, 0, -page},
-               {Qt::Key_Home, far, far}, {Qt::Key_End, -far, -far}};
-  for (const auto& s : steps)
-    if (event.key() == s.key) {
-      PanBy(s.dx, s.dy);
-      return true;
-    }
-  return false;
+  return viewport_->PanByKey(event.key());
 }
 
 void Form1::Picture1_Wheel(const QWheelEvent& event) {
-  if (event.modifiers() & Qt::ControlModifier) {
-    // Zoom about the pointer, one step of the ladder a notch.
-    wheelZoomAngle_ += event.angleDelta().y();
-    const QPointF at = Picture1_->ToDevice(event.position());
-    for (; wheelZoomAngle_ >= kWheelNotch; wheelZoomAngle_ -= kWheelNotch)
-      StepZoom(ViewGeometry::NextZoomIn(CurrentZoom()), at);
-    for (; wheelZoomAngle_ <= -kWheelNotch; wheelZoomAngle_ += kWheelNotch)
-      StepZoom(ViewGeometry::NextZoomOut(CurrentZoom()), at);
-    return;
-  }
-  // Pan: turning the wheel away from you shows what is above, as in any scrolled view.
-  const double ratio = Picture1_->devicePixelRatioF();
-  QPointF delta = event.pixelDelta().isNull() ? QPointF(event.angleDelta()) / kWheelNotch *
-                                                    (QApplication::wheelScrollLines() * kWheelStep)
-                                              : QPointF(event.pixelDelta());
-  if (event.modifiers() & Qt::ShiftModifier) delta = QPointF(delta.y(), delta.x());
-  PanBy(std::round(delta.x() * ratio), static_cast<int>(std::lround(delta.y() * ratio)));
+  if (event.modifiers() & Qt::ControlModifier)
+    viewport_->WheelZoom(event.angleDelta().y(), Picture1_->ToDevice(event.position()));
+  else
+    viewport_->PanByWheel(event);
 }
 
-void Form1::ZoomAbout(lumenor::Zoom zoom, QPointF devicePoint) {
-  Picture1_->View().ZoomAbout(zoom, devicePoint.x(), devicePoint.y());
-  Picture1_->ViewChanged();
-  if (player_->Playing()) UpdatePlayerView();
-  if (status_) UpdateItems();
-  ShowValuesUnderPointer();
-}
-
-// A step of Zoom In or Zoom Out, by the menu or the wheel: it leaves Fit to Window, unless there is
-// no step to take (past either end of the ladder), when nothing changes at all.
-void Form1::StepZoom(lumenor::Zoom zoom, QPointF devicePoint) {
-  if (zoom == CurrentZoom()) return;
-  menus_->mnuFit->setChecked(false);
-  ZoomAbout(zoom, devicePoint);
-}
-
-QPointF Form1::ClientCentre() const { return {ScaleWidth() / 2.0, ScaleHeight() / 2.0}; }
-
-void Form1::mnuZoomIn_Click() { StepZoom(ViewGeometry::NextZoomIn(CurrentZoom()), ClientCentre()); }
-
-void Form1::mnuZoomOut_Click() {
-  StepZoom(ViewGeometry::NextZoomOut(CurrentZoom()), ClientCentre());
-}
-
-void Form1::mnuActualSize_Click() {
-  menus_->mnuFit->setChecked(false);
-  ZoomAbout(ViewGeometry::kActualSize, ClientCentre());
-}
+void Form1::mnuZoomIn_Click() { viewport_->ZoomIn(); }
+void Form1::mnuZoomOut_Click() { viewport_->ZoomOut(); }
+void Form1::mnuActualSize_Click() { viewport_->ActualSize(); }
 
 // Fit to Window is a mode: while it is checked, a resize or a new picture fits again. Unchecked,
 // the view stays where it is.
 void Form1::mnuFit_Click() {
   SettingsFile()->setValue(kFitSetting, menus_->mnuFit->isChecked());
-  if (menus_->mnuFit->isChecked()) FitToWindow();
+  if (menus_->mnuFit->isChecked()) viewport_->FitToWindow();
 }
-
-void Form1::FitToWindow() { ZoomAbout(Picture1_->View().FitZoom(), QPointF(0, 0)); }
 
 void Form1::Form_Resize() {
-  if (menus_->mnuFit->isChecked())
-    FitToWindow();
-  else
-    PullCanvasBack();
+  viewport_->Resized();
   if (player_->Playing()) UpdatePlayerView();
-}
-
-// A canvas panned left or up is pulled back so that no gap opens on its right or bottom: after a
-// resize of the window, and after a load sizes the canvas to a new picture (a smaller picture
-// must not be left outside the window where it cannot be grabbed).
-void Form1::PullCanvasBack() {
-  ViewGeometry view = Picture1_->View();
-  view.PullBack();
-  Picture1_->Move(view.Left(), view.Top());
-}
-
-void Form1::CanvasSized() {
-  if (menus_->mnuFit->isChecked()) return FitToWindow();
-  PullCanvasBack();
 }

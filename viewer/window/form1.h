@@ -13,6 +13,7 @@
 
 class Dialogs;
 class Menus;
+class Viewport;
 class Folder;
 class Player;
 class PngEncoding;
@@ -98,18 +99,11 @@ class Form1 : public QMainWindow {
  private:
   void Form_Unload();
   void Form_Resize();
-  void PullCanvasBack();
-  void CanvasSized();
   void Picture1_MouseDown(double x, double y);
   void Picture1_MouseMove(double x, double y);
   void Picture1_MouseUp();
   bool Picture1_KeyDown(const QKeyEvent& event);
   void Picture1_Wheel(const QWheelEvent& event);
-  void ZoomAbout(lumenor::Zoom zoom, QPointF devicePoint);
-  void StepZoom(lumenor::Zoom zoom, QPointF devicePoint);
-  QPointF ClientCentre() const;
-  void FitToWindow();
-  void PanBy(double dx, int dy);
   void ConnectMenus();
   void OpenWith(const QByteArray& fileName, bool keepView);
   // One load of the Open routine; returns whether it ran to its end (not ended for a step).
@@ -137,6 +131,7 @@ class Form1 : public QMainWindow {
   Dialogs& dialogs_;
   Picture1* Picture1_ = nullptr;
   Menus* menus_ = nullptr;
+  Viewport* viewport_ = nullptr;
 
   // The file dialog keeps the name chosen last and offers it again; its bytes, for names that
   // are not UTF-8.
@@ -149,7 +144,6 @@ class Form1 : public QMainWindow {
   float LastY = 0;
   bool SkipNextMove = false;
 
-  int wheelZoomAngle_ = 0;  // Ctrl+wheel turns not yet worth a zoom step, in eighths of a degree
   std::optional<QPointF> pointer_;  // over the client area, in device pixels
 
   bool loading_ = false;
