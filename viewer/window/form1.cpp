@@ -2,15 +2,11 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QClipboard>
 #include <QCloseEvent>
-#include <QDateTime>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
-#include <QFileInfo>
 #include <QKeyEvent>
-#include <QLocale>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -35,11 +31,9 @@
 #include "folder.h"
 #include "module1.h"
 #include "picture1.h"
-#include "picture_export.h"
-#include "picture_facts.h"
-#include "picture_name.h"
 #include "player.h"
-#include "png_encoding.h"
+#include "picture_out.h"
+#include "properties.h"
 #include "quiet_reload.h"
 #include "status_readout.h"
 #include "window_canvas.h"
@@ -132,8 +126,11 @@ Form1::Form1(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent), dialogs_(
     else
       ReloadQuietly();
   });
-  encoding_ = new PngEncoding(this);
-  connect(encoding_, &PngEncoding::encoded, this, &Form1::Encoded);
+  out_ = new PictureOut(this);
+  connect(out_, &PictureOut::done, this, &Form1::UpdateItems);
+  connect(out_, &PictureOut::failed, this, [this](const QString& text) {
+    dialogs_.MsgBox(this, QStringLiteral("Error"), text, Dialogs::Icon::Critical);
+  });
 
   menus_ = new Menus(*this);
   viewport_ = new Viewport(*Picture1_, *menus_->mnuFit, this);
@@ -286,8 +283,8 @@ void Form1::UpdateItems() {
   menus_->mnuLast->setEnabled(any);
   menus_->mnuReload->setEnabled(any);
   const bool shown = shown_.has_value() && !loading_;
-  menus_->mnuCopy->setEnabled(shown && !encoding_->Busy());
-  menus_->mnuExport->setEnabled(shown && !encoding_->Busy());
+  menus_->mnuCopy->setEnabled(shown && !out_->Busy());
+  menus_->mnuExport->setEnabled(shown && !out_->Busy());
   menus_->mnuProperties->setEnabled(shown);
   if (status_ && !player_->Playing()) {
     status_->Show(shown_, folder_->Position(), folder_->Count(), CurrentZoom());
@@ -295,60 +292,25 @@ void Form1::UpdateItems() {
   }
 }
 
-// Copy and Export encode on a thread of their own while the window stays live; the pointer says
-// so, and neither can be chosen again until it is done.
 void Form1::mnuCopy_Click() {
-  if (!shown_ || loading_ || encoding_->Busy()) return;
-  copied_ = shown_->path;
-  exporting_ = false;
-  encoding_->EncodeToMemory(shown_->path, shown_->loadedCleanly);
-  QApplication::setOverrideCursor(Qt::BusyCursor);
+  if (!shown_ || loading_ || out_->Busy()) return;
+  out_->Copy(shown_->path, shown_->loadedCleanly);
   UpdateItems();
 }
 
 void Form1::mnuExport_Click() {
-  if (!shown_ || loading_ || encoding_->Busy()) return;
-  // The picture's name without its SGI extension (plain ASCII), in its own folder.
-  const QByteArray& path = shown_->path;
-  QByteArray name = path.mid(path.lastIndexOf('/') + 1);
-  name.chop(static_cast<qsizetype>(lumenor::PictureExtensionLength(name.toStdString())));
-  const QByteArray suggested = path.left(path.lastIndexOf('/') + 1) + name + ".png";
+  if (!shown_ || loading_ || out_->Busy()) return;
+  const QByteArray suggested = PictureOut::SuggestedPng(shown_->path);
   const auto chosen =
       dialogs_.ShowSave(this, QStringLiteral("Export as PNG"), QStringLiteral("PNG Images (*.png)"),
                         QFile::decodeName(suggested));
-  if (!chosen || !shown_ || encoding_->Busy()) return;
-  exporting_ = true;
-  encoding_->EncodeToFile(shown_->path, shown_->loadedCleanly, ChosenPath(*chosen, suggested));
-  QApplication::setOverrideCursor(Qt::BusyCursor);
+  if (!chosen || !shown_ || out_->Busy()) return;
+  out_->Export(shown_->path, shown_->loadedCleanly, ChosenPath(*chosen, suggested));
   UpdateItems();
-}
-
-void Form1::Encoded(const QByteArray& png, const QString& why) {
-  QApplication::restoreOverrideCursor();
-  UpdateItems();
-  if (!why.isEmpty())
-    return dialogs_.MsgBox(this, QStringLiteral("Error"),
-                           (exporting_ ? QStringLiteral("The picture could not be exported:\r\n")
-                                       : QStringLiteral("The picture could not be copied:\r\n")) +
-                               why,
-                           Dialogs::Icon::Critical);
-  if (!exporting_) QGuiApplication::clipboard()->setMimeData(PictureMimeData(png, copied_).release());
 }
 
 void Form1::mnuProperties_Click() {
-  if (!shown_) return;
-  const QFileInfo file(QFile::decodeName(shown_->path));
-  // The time from the file's own bytes: a name that is not UTF-8 cannot be looked up as text.
-  const FileStamp now = FileStamp::Of(shown_->path);
-  const std::int64_t modifiedNs = now.exists ? now.modifiedNs : shown_->stamp.modifiedNs;
-  const QDateTime modified = QDateTime::fromMSecsSinceEpoch(modifiedNs / 1'000'000);
-  FileFacts facts{file.fileName().toStdString(), file.absolutePath().toStdString(),
-                  static_cast<std::uint64_t>(shown_->stamp.size),
-                  QLocale().toString(modified, QLocale::ShortFormat).toStdString()};
-  QList<QPair<QString, QString>> lines;
-  for (const auto& [label, value] : PropertyLines(shown_->header, facts))
-    lines.append({QString::fromStdString(label), QString::fromStdString(value)});
-  dialogs_.ShowFacts(this, QStringLiteral("Properties"), lines);
+  if (shown_) dialogs_.ShowFacts(this, QStringLiteral("Properties"), PropertiesOf(*shown_));
 }
 
 void Form1::mnuStatusBar_Click() {

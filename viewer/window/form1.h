@@ -16,7 +16,7 @@ class Menus;
 class Viewport;
 class Folder;
 class Player;
-class PngEncoding;
+class PictureOut;
 class QuietReload;
 struct PlayerFrame;
 class Picture1;
@@ -124,7 +124,6 @@ class Form1 : public QMainWindow {
   // The picture again because its file changed: loaded aside, shown only once it is whole.
   void ReloadQuietly();
   void QuietlyReloaded(const QByteArray& path, const QImage& picture, const QString& title);
-  void Encoded(const QByteArray& png, const QString& why);
   // Runs open once the window is on screen, so that a box it shows is centred on the window.
   void WhenExposed(std::function<void()> open);
 
@@ -160,9 +159,7 @@ class Form1 : public QMainWindow {
   QuietReload* quietReload_ = nullptr;
   FileStamp quietStamp_;         // the file as the quiet reload under way found it
   bool beingWritten_ = false;    // a quiet reload found a file that cannot be shown (yet)
-  PngEncoding* encoding_ = nullptr;
-  QByteArray copied_;            // the file whose PNG Copy is encoding
-  bool exporting_ = false;       // the encoding is Export's
+  PictureOut* out_ = nullptr;
   std::function<void()> whenExposed_;
   bool fullScreenLayout_ = false;  // the menu bar and status bar laid out for full screen
 
