@@ -1,7 +1,9 @@
 #include "file_names.h"
 
 #include <QFile>
+#include <QMimeData>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -33,4 +35,20 @@ QByteArray ChosenPath(const QString& chosen, const QByteArray& suggested) {
 
 QUrl FileUrl(const QByteArray& absolutePath) {
   return QUrl::fromEncoded("file://" + absolutePath.toPercentEncoding("/"), QUrl::StrictMode);
+}
+
+std::optional<QByteArray> DroppedFile(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls() || data->urls().size() != 1) return std::nullopt;
+  const QUrl url = data->urls().constFirst();
+  // isLocalFile() ignores the host: file://otherhost/path names a file on another machine.
+  if (!url.isLocalFile() || !(url.host().isEmpty() || url.host().compare(QLatin1String("localhost"),
+                                                                         Qt::CaseInsensitive) == 0))
+    return std::nullopt;
+  // QUrl leaves the bytes of a name that is not UTF-8 percent-encoded: decode them here, so
+  // that such a name reaches the file system as it is spelled there.
+  QByteArray name = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+  std::error_code error;
+  if (name.isEmpty() || std::filesystem::is_directory(name.toStdString(), error))
+    return std::nullopt;
+  return name;
 }

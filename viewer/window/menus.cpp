@@ -99,3 +99,17 @@ QAction* Menus::FrameRateItem(int framesPerSecond) {
   chosen->setChecked(true);
   return chosen;
 }
+
+void Menus::Reflect(const State& state) {
+  mnuOpen->setEnabled(state.canOpen);
+  mnuPlay->setChecked(state.playing);
+  mnuNext->setEnabled(state.anyPicture && state.position >= 0 &&
+                      state.position + 1 < state.count);
+  mnuPrevious->setEnabled(state.anyPicture && state.position > 0);
+  mnuFirst->setEnabled(state.anyPicture);
+  mnuLast->setEnabled(state.anyPicture);
+  mnuReload->setEnabled(state.anyPicture);
+  mnuCopy->setEnabled(state.still && !state.encoding);
+  mnuExport->setEnabled(state.still && !state.encoding);
+  mnuProperties->setEnabled(state.still);
+}

@@ -15,6 +15,18 @@ class Menus : public QObject {
  public:
   explicit Menus(QMainWindow& window);
 
+  // What the items say of the state of things.
+  struct State {
+    bool canOpen = false;
+    bool playing = false;     // or waiting to play
+    bool anyPicture = false;  // a picture was opened: there is a folder to walk
+    bool still = false;       // a picture stands still on screen
+    bool encoding = false;    // Copy or Export is under way
+    int position = -1;        // the picture's place in its folder (or the frame's), from 0
+    int count = 0;
+  };
+  void Reflect(const State& state);
+
   // The item for a frame rate, checked: a rate off the menu's list (from the command line) joins
   // it.
   QAction* FrameRateItem(int framesPerSecond);

@@ -1,0 +1,213 @@
+#include "stage.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QFile>
+#include <QMainWindow>
+#include <QTimer>
+#include <QWindow>
+#include <algorithm>
+#include <utility>
+
+#include "dialogs.h"
+#include "file_names.h"
+#include "folder.h"
+#include "module1.h"
+#include "picture1.h"
+#include "player.h"
+#include "quiet_reload.h"
+#include "viewport.h"
+#include "window_canvas.h"
+
+namespace {
+
+// The header of the file about to be loaded; a file that cannot be read has none to tell of.
+lumenor::ImageHeader ReadHeaderOf(const QByteArray& fileName) {
+  try {
+    lumenor::FileSource file(fileName.toStdString());
+    return lumenor::ReadHeader(file);
+  } catch (const std::exception&) {
+    return {};
+  }
+}
+
+ShownPicture PictureOf(const QByteArray& path, bool loadedCleanly) {
+  return {path, ReadHeaderOf(path), FileStamp::Of(path), loadedCleanly};
+}
+
+}  // namespace
+
+Stage::Stage(QMainWindow& window, Picture1& canvas, Viewport& viewport, Dialogs& dialogs)
+    : QObject(&window), window_(window), canvas_(canvas), viewport_(viewport), dialogs_(dialogs) {
+  folder_ = new Folder(this);
+  connect(folder_, &Folder::listChanged, this, [this] {
+    emit changed();
+    if (folder_->Listed()) owner_.ListArrived();
+  });
+  // The picture follows its file: rewritten in place or replaced, it is loaded again.
+  connect(folder_, &Folder::currentFileChanged, this, [this] { owner_.FileChanged(); });
+  player_ = new Player(nullptr, 0, Player::kMostBytesAhead, this);
+  connect(player_, &Player::frameDue, this, [this](const PlayerFrame& frame) {
+    if (owner_.FrameDue()) ShowFrame(frame);
+  });
+  reloadAside_ = new QuietReload(this);
+  connect(reloadAside_, &QuietReload::finished, this, &Stage::ReloadedAside);
+}
+
+Stage::~Stage() = default;
+
+std::optional<ShownPicture> Stage::OnScreen() const {
+  if (owner_.GetState() == ScreenOwner::State::kPlaying && playingIndex_ >= 0)
+    return PictureOf(playingFrame_, true);
+  return shown_;
+}
+
+std::pair<int, int> Stage::Place() const {
+  if (owner_.GetState() == ScreenOwner::State::kPlaying && playingIndex_ >= 0)
+    return {playingIndex_, player_->PictureCount()};
+  return {folder_->Position(), folder_->Count()};
+}
+
+void Stage::Soon(std::function<void()> run) {
+  auto queued = [this, run = std::move(run)] {
+    QMetaObject::invokeMethod(this, run, Qt::QueuedConnection);
+  };
+  if (window_.windowHandle() == nullptr) (void)window_.winId();  // to be told of its exposure
+  QWindow* handle = window_.windowHandle();
+  if (handle == nullptr || handle->isExposed()) return queued();
+  // Once the window is on screen, so that a box the load brings is shown over it.
+  whenExposed_.push_back(std::move(queued));
+  handle->installEventFilter(this);
+  // A window system that never says so (a window started minimised): not forever.
+  constexpr int kLongestWaitMs = 3000;
+  QTimer::singleShot(kLongestWaitMs, this, [this] {
+    for (auto& pending : std::exchange(whenExposed_, {})) pending();
+  });
+}
+
+bool Stage::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == window_.windowHandle() && event->type() == QEvent::Expose &&
+      window_.windowHandle()->isExposed() && !whenExposed_.empty()) {
+    window_.windowHandle()->removeEventFilter(this);
+    for (auto& run : std::exchange(whenExposed_, {})) run();
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+void Stage::Aim(const QByteArray& path) {
+  folder_->SetCurrent(path);
+  emit changed();
+}
+
+bool Stage::Load(const QByteArray& path, bool keepView) {
+  // The picture shown no longer comes from play: the frames prepared ahead go.
+  player_->Stop();
+  playedPaths_.clear();
+  reloadAside_->Cancel();
+  beingWritten_ = false;
+  lastLoaded_ = AbsolutePath(path);
+  folder_->SetCurrent(path);
+
+  canvas_.Refresh();
+  canvas_.Clear();
+  shown_.reset();
+  // Every picture starts at actual size, unless Fit to Window is chosen or it is loaded again.
+  if (!keepView && !viewport_.FitMode() && !(viewport_.Zoom() == ViewGeometry::kActualSize))
+    viewport_.ZoomAbout(ViewGeometry::kActualSize, QPointF(0, 0));
+  emit changed();
+  // The file as it is loaded, for what the window says of it afterwards.
+  ShownPicture loaded{folder_->Current(), ReadHeaderOf(path), FileStamp::Of(path)};
+  {
+    // The load ends at its next progress point when the program ends or a step asks for another
+    // picture.
+    WindowCanvas canvas(
+        window_, canvas_, dialogs_, [this] { return owner_.EndLoad(); },
+        [this] { viewport_.CanvasSized(); });
+    lumenor::LoadImageFile(path.toStdString(), canvas);
+    loaded.loadedCleanly = !canvas.Failed();
+    if (canvas.Titled()) shown_ = loaded;
+  }
+  if (owner_.EndLoad()) return false;
+  canvas_.Refresh();
+  dialogs_.Beep();
+  return true;
+}
+
+void Stage::ReloadAside() {
+  asideStamp_ = FileStamp::Of(folder_->Current());
+  reloadAside_->Start(folder_->Current(), canvas_.BackColor().rgb());
+}
+
+void Stage::CancelReloadAside() { reloadAside_->Cancel(); }
+
+void Stage::ReloadedAside(const QByteArray& path, const QImage& picture, const QString& title) {
+  if (owner_.GetState() != ScreenOwner::State::kReloading || path != folder_->Current()) return;
+  if (picture.isNull()) {
+    // Empty, refused or broken part way (a writer not done yet): the last good picture stays,
+    // and the file is tried again at its next change.
+    beingWritten_ = true;
+  } else {
+    beingWritten_ = false;
+    window_.setWindowTitle(title);
+    const bool resized = picture.size() != QSize(canvas_.ImageWidth(), canvas_.ImageHeight());
+    canvas_.ShowFrame(picture, {}, viewport_.Zoom(), {});
+    if (resized) viewport_.CanvasSized();
+    shown_ = ShownPicture{path, ReadHeaderOf(path), asideStamp_, true};
+  }
+  owner_.ReloadedAside();
+  emit changed();
+}
+
+ScreenOwner::PlayStart Stage::Play() {
+  if (folder_->Current().isEmpty()) return ScreenOwner::PlayStart::kNothingShown;
+  if (!folder_->Listed()) return ScreenOwner::PlayStart::kNoList;
+  const QByteArray current = folder_->Current();
+  const QByteArray folder = current.left(current.lastIndexOf('/') + 1);
+  std::vector<QByteArray> paths;
+  for (const QByteArray& name : folder_->Names()) paths.push_back(folder + name);
+  UpdatePlayerView();
+  playingFrame_ = current;
+  const int position = std::max(0, folder_->Position());
+  playingIndex_ = position;
+  if (paths == playedPaths_ && position == player_->ShownIndex()) {
+    // Paused on this frame and nothing changed since: on from the next, with the frames prepared.
+    player_->Play((position + 1) % static_cast<int>(paths.size()));
+  } else {
+    playedPaths_ = paths;
+    player_->SetPictures(std::move(paths));
+    player_->Play(position);
+  }
+  shown_.reset();  // nothing to copy or export while frames go by
+  return ScreenOwner::PlayStart::kStarted;
+}
+
+void Stage::Pause() {
+  if (!player_->Playing()) return;
+  player_->Pause();
+  // The frame on screen is the picture shown now, and the walk goes on from it.
+  folder_->SetCurrent(playingFrame_);
+  shown_ = PictureOf(playingFrame_, true);
+}
+
+void Stage::ShowFrame(const PlayerFrame& frame) {
+  playingFrame_ = frame.path;
+  playingIndex_ = frame.index;
+  window_.setWindowTitle(frame.title);
+  const bool resized = frame.picture.size() != QSize(canvas_.ImageWidth(), canvas_.ImageHeight());
+  if (resized && viewport_.FitMode()) {
+    // The view at the frame's fitted zoom first, so that the frame scaled for it is taken.
+    canvas_.View().SetPictureSize(frame.picture.width(), frame.picture.height());
+    viewport_.FitToWindow();
+  }
+  canvas_.ShowFrame(frame.picture, frame.scaled, frame.zoom, frame.scaledRect);
+  if (resized) viewport_.CanvasSized();
+  emit frameShown();
+}
+
+// Frames are scaled ahead for the view as it stands: a zoom or a resize reaches them from the
+// next one on.
+void Stage::UpdatePlayerView() {
+  player_->SetView({viewport_.FitMode(), viewport_.Zoom(), canvas_.ScaleWidth(),
+                    canvas_.ScaleHeight(), canvas_.Left(), canvas_.Top(),
+                    canvas_.BackColor().rgb()});
+}
