@@ -39,5 +39,6 @@ void PictureOut::Encoded(const QByteArray& png, const QString& why) {
     return emit failed((exporting_ ? QStringLiteral("The picture could not be exported:\r\n")
                                    : QStringLiteral("The picture could not be copied:\r\n")) +
                        why);
-  if (!exporting_) QGuiApplication::clipboard()->setMimeData(PictureMimeData(png, copied_).release());
+  if (!exporting_)
+    QGuiApplication::clipboard()->setMimeData(PictureMimeData(png, copied_).release());
 }

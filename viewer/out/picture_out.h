@@ -30,6 +30,6 @@ class PictureOut : public QObject {
   void Encoded(const QByteArray& png, const QString& why);
 
   PngEncoding encoding_;
-  QByteArray copied_;      // the file whose PNG Copy is encoding
+  QByteArray copied_;       // the file whose PNG Copy is encoding
   bool exporting_ = false;  // the encoding is Export's
 };

@@ -16,8 +16,8 @@ constexpr char kReadError[] = "There was an error reading the file:\r\n";
 
 // The picture in file as PNG into sink, a row at a time: empty when it was written, else why not,
 // in the words of the load's own box.
-std::string EncodeFile(const std::string& file, bool loadedCleanly, const lumenor::PngWriter::Sink& sink,
-                       const std::atomic<bool>& cancelled) {
+std::string EncodeFile(const std::string& file, bool loadedCleanly,
+                       const lumenor::PngWriter::Sink& sink, const std::atomic<bool>& cancelled) {
   std::unique_ptr<lumenor::RowReader> reader;
   try {
     lumenor::FileSource source(file);
@@ -72,13 +72,14 @@ void PngEncoding::Run(const QByteArray& picture, bool loadedCleanly, const QByte
     std::string why;
     try {
       if (output.isEmpty()) {
-        why = EncodeFile(picture.toStdString(), loadedCleanly,
-                         [&png](std::span<const std::uint8_t> bytes) {
-                           png.append(reinterpret_cast<const char*>(bytes.data()),
-                                      static_cast<qsizetype>(bytes.size()));
-                           return true;
-                         },
-                         cancelled_);
+        why = EncodeFile(
+            picture.toStdString(), loadedCleanly,
+            [&png](std::span<const std::uint8_t> bytes) {
+              png.append(reinterpret_cast<const char*>(bytes.data()),
+                         static_cast<qsizetype>(bytes.size()));
+              return true;
+            },
+            cancelled_);
       } else {
         // Refused before the picture is read: the picture's own file, a folder, a file that may
         // not be written.

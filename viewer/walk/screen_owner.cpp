@@ -95,8 +95,8 @@ void ScreenOwner::FileChanged() {
       // Let it finish: restarting at every rewrite could never end.
       reloadAgain_ = true;
       return;
-    case State::kQueued:    // a load comes anyway
-    case State::kPlaying:   // frames are read as they come
+    case State::kQueued:   // a load comes anyway
+    case State::kPlaying:  // frames are read as they come
     case State::kQuitting:
       return;
   }

@@ -37,7 +37,8 @@ const QString kOpenTitle = QStringLiteral("Select a RGB Image");
 // The described choice first and chosen; then every extension the walk knows, and every file.
 const QString kOpenFilter = QStringLiteral(
     "RGB Images (*.bw, *.rgb)|*.bw; *.rgb"
-    "|All SGI Images (*.bw *.int *.inta *.rgb *.rgba *.sgi)|*.bw; *.int; *.inta; *.rgb; *.rgba; *.sgi"
+    "|All SGI Images (*.bw *.int *.inta *.rgb *.rgba *.sgi)|*.bw; *.int; *.inta; *.rgb; *.rgba; "
+    "*.sgi"
     "|All Files (*)|*");
 
 constexpr int kDefaultFrameRate = 24;  // Go > Frame Rate
@@ -139,14 +140,12 @@ int Form1::ScaleHeight() const { return Picture1_->ScaleHeight(); }
 lumenor::Zoom Form1::CurrentZoom() const { return viewport_->Zoom(); }
 bool Form1::CanOpen() const { return stage_->Owner().CanOpen(); }
 bool Form1::Loading() const { return stage_->Owner().Loading(); }
-bool Form1::Ending() const {
-  return stage_->Owner().GetState() == ScreenOwner::State::kQuitting;
-}
+bool Form1::Ending() const { return stage_->Owner().GetState() == ScreenOwner::State::kQuitting; }
 
 void Form1::mnuOpen_Click() {
   if (!CanOpen()) return;  // loads never nest
-  const auto chosen = dialogs_.ShowOpen(this, kOpenTitle, kOpenFilter,
-                                        QFile::decodeName(stage_->LastLoaded()));
+  const auto chosen =
+      dialogs_.ShowOpen(this, kOpenTitle, kOpenFilter, QFile::decodeName(stage_->LastLoaded()));
   if (!chosen) return;  // cancelled: canvas, title and Open untouched
   OpenFile(ChosenPath(*chosen, stage_->LastLoaded()));
 }
@@ -247,7 +246,8 @@ void Form1::closeEvent(QCloseEvent* event) {
 }
 
 // Ends the program at once. The only file the program holds is the one a load has open: the load
-// sees the program ending at its next progress point, closes it and unwinds before the event loop returns.
+// sees the program ending at its next progress point, closes it and unwinds before the event loop
+// returns.
 void Form1::Form_Unload() {
   stage_->Owner().Exit();
   hide();
@@ -297,8 +297,7 @@ void Form1::dragEnterEvent(QDragEnterEvent* event) { dragMoveEvent(event); }
 // Asked again at every move: a load may have started or ended since the drag came in. A drop is
 // taken as a copy, never a move: a source told of a move may delete its file.
 void Form1::dragMoveEvent(QDragMoveEvent* event) {
-  if (CanOpen() && DroppedFile(event->mimeData()) &&
-      (event->possibleActions() & Qt::CopyAction)) {
+  if (CanOpen() && DroppedFile(event->mimeData()) && (event->possibleActions() & Qt::CopyAction)) {
     event->setDropAction(Qt::CopyAction);
     event->accept();
   } else {

@@ -126,7 +126,7 @@ class Form1 : public QMainWindow {
   float LastY = 0;
   bool SkipNextMove = false;
 
-  std::optional<QPointF> pointer_;  // over the client area, in device pixels
-  bool fullScreenLayout_ = false;   // the menu bar and status bar laid out for full screen
+  std::optional<QPointF> pointer_;         // over the client area, in device pixels
+  bool fullScreenLayout_ = false;          // the menu bar and status bar laid out for full screen
   std::unique_ptr<StatusReadout> status_;  // made when the status bar is first turned on
 };

@@ -61,15 +61,13 @@ Menus::Menus(QMainWindow& window) : QObject(&window) {
   mnuFit = AddCheckable(mnuView, "&Fit to Window", "mnuFit", QKeySequence(Qt::Key_F));
   mnuView->addSeparator();
   mnuStatusBar = AddCheckable(mnuView, "&Status Bar", "mnuStatusBar", {});
-  mnuFullScreen =
-      AddCheckable(mnuView, "F&ull Screen", "mnuFullScreen", QKeySequence(Qt::Key_F11));
+  mnuFullScreen = AddCheckable(mnuView, "F&ull Screen", "mnuFullScreen", QKeySequence(Qt::Key_F11));
   mnuView->addSeparator();
   mnuReload = AddItem(mnuView, "&Reload", "mnuReload", QKeySequence(Qt::Key_F5));
 
   mnuGo = AddMenu(window, "&Go", "mnuGo");
   mnuNext = AddItem(mnuGo, "&Next Picture", "mnuNext", QKeySequence(Qt::Key_Space));
-  mnuPrevious =
-      AddItem(mnuGo, "&Previous Picture", "mnuPrevious", QKeySequence(Qt::Key_Backspace));
+  mnuPrevious = AddItem(mnuGo, "&Previous Picture", "mnuPrevious", QKeySequence(Qt::Key_Backspace));
   mnuFirst = AddItem(mnuGo, "&First Picture", "mnuFirst", QKeySequence(Qt::CTRL | Qt::Key_Home));
   mnuLast = AddItem(mnuGo, "&Last Picture", "mnuLast", QKeySequence(Qt::CTRL | Qt::Key_End));
   mnuGo->addSeparator();
@@ -103,8 +101,7 @@ QAction* Menus::FrameRateItem(int framesPerSecond) {
 void Menus::Reflect(const State& state) {
   mnuOpen->setEnabled(state.canOpen);
   mnuPlay->setChecked(state.playing);
-  mnuNext->setEnabled(state.anyPicture && state.position >= 0 &&
-                      state.position + 1 < state.count);
+  mnuNext->setEnabled(state.anyPicture && state.position >= 0 && state.position + 1 < state.count);
   mnuPrevious->setEnabled(state.anyPicture && state.position > 0);
   mnuFirst->setEnabled(state.anyPicture);
   mnuLast->setEnabled(state.anyPicture);

@@ -84,10 +84,10 @@ class Stage : public QObject, public ScreenOwner::Host {
 
   std::optional<ShownPicture> shown_;
   QByteArray lastLoaded_;
-  FileStamp asideStamp_;       // the file as the reload aside under way found it
+  FileStamp asideStamp_;  // the file as the reload aside under way found it
   bool beingWritten_ = false;
-  std::vector<QByteArray> playedPaths_;  // what the player was given last
-  QByteArray playingFrame_;              // the file of the frame on screen while playing
-  int playingIndex_ = -1;                // its place among the pictures played
+  std::vector<QByteArray> playedPaths_;             // what the player was given last
+  QByteArray playingFrame_;                         // the file of the frame on screen while playing
+  int playingIndex_ = -1;                           // its place among the pictures played
   std::vector<std::function<void()>> whenExposed_;  // runs once the window is on screen
 };
