@@ -36,7 +36,8 @@ std::optional<std::string> Convert(const std::string& input, const std::string& 
   }
   if (image.width == 0 || image.height == 0)
     return "the picture has no pixels (" + lumenor::SizeText(image.width, image.height) + ")";
-  lumenor::SaveFile file(output, input);
+  // The output's name is made up here, not given: a link found there is never followed.
+  lumenor::SaveFile file(output, input, lumenor::SaveFile::Links::kRefuse);
   if (!lumenor::WriteStoredImagePng(image, file)) return file.Error();
   return std::nullopt;
 }
@@ -51,7 +52,7 @@ class Report {
   void Failed(const std::string& input, const std::string& why) {
     const std::lock_guard lock(mutex_);
     ClearProgress();
-    std::fprintf(stderr, "lumenor-decode: %s: %s\n", input.c_str(), why.c_str());
+    std::fprintf(stderr, "%s: %s\n", input.c_str(), why.c_str());
     ShowProgress();
   }
   void Done() {
@@ -95,25 +96,34 @@ int ConvertToPngFolder(const std::string& folder, const std::vector<std::string>
     std::string input, output;
     std::optional<std::string> refused;
   };
-  // Refusals decided before any work, in the order the inputs were given: an output name taken
-  // by an earlier input, and an output that is one of the inputs (another worker may be reading
-  // it).
+  // Refusals decided before any work, in the order the inputs were given: an output name that is
+  // a symbolic link or anything but a regular file (nothing is written through it or over it), an
+  // output that is one of the inputs (another worker may be reading it), and an output that an
+  // earlier input already takes. Outputs are told apart by the file they are: two names of one
+  // existing file are one output.
   std::set<std::pair<dev_t, ino_t>> inputFiles;
   for (const auto& input : inputs) {
     struct stat file {};
     if (::stat(input.c_str(), &file) == 0) inputFiles.emplace(file.st_dev, file.st_ino);
   }
   std::vector<Job> jobs;
-  std::map<std::string, std::string> takenBy;
+  std::map<std::string, std::string> takenBy;  // an output's identity -> the input it is for
   for (const auto& input : inputs) {
     Job job{input, PngPathFor(folder, input), std::nullopt};
     struct stat existing {};
-    const auto [taken, added] = takenBy.try_emplace(job.output, input);
-    if (!added)
-      job.refused = job.output + " is already the output of " + taken->second + "; not converted";
-    else if (::stat(job.output.c_str(), &existing) == 0 &&
-             inputFiles.count({existing.st_dev, existing.st_ino}) > 0)
+    const bool exists = ::lstat(job.output.c_str(), &existing) == 0;
+    const std::string identity =
+        exists ? "file " + std::to_string(existing.st_dev) + ":" + std::to_string(existing.st_ino)
+               : "name " + job.output;
+    if (exists && S_ISLNK(existing.st_mode)) {
+      job.refused = job.output + ": is a symbolic link; not converted";
+    } else if (exists && !S_ISREG(existing.st_mode)) {
+      job.refused = job.output + ": is not a regular file; not converted";
+    } else if (exists && inputFiles.count({existing.st_dev, existing.st_ino}) > 0) {
       job.refused = job.output + ": is one of the input files; it is never written over";
+    } else if (const auto [taken, added] = takenBy.try_emplace(identity, input); !added) {
+      job.refused = job.output + " is already the output of " + taken->second + "; not converted";
+    }
     jobs.push_back(std::move(job));
   }
 

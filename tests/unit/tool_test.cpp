@@ -185,6 +185,55 @@ TEST_F(Tool, PngHoldsTheStoredValuesAndTheName) {
   }
 }
 
+// --png-dir makes its output names up: a symbolic link, a pipe or a folder found at one is never
+// written through or over. That input alone is refused, in a line that starts with its name; the
+// others are converted, each into its own file.
+TEST_F(Tool, PngFolderWritesNothingThroughWhatItFindsAtAnOutputName) {
+  struct Case {
+    std::string label;
+    std::string prepare;  // shell commands run in a folder holding in/p.rgb, in/q.bw and out/
+    std::string refusal;  // what the line after "in/p.rgb: " says
+  };
+  const Case cases[] = {
+      {"a link to another output", "ln -s q.png out/p.png",
+       "out/p.png: is a symbolic link; not converted"},
+      {"a link out of the folder", "ln -s ../elsewhere/precious.png out/p.png",
+       "out/p.png: is a symbolic link; not converted"},
+      {"a link to nothing yet", "ln -s ../elsewhere/new.png out/p.png",
+       "out/p.png: is a symbolic link; not converted"},
+      {"a pipe", "mkfifo out/p.png", "out/p.png: is not a regular file; not converted"},
+      {"a folder", "mkdir out/p.png", "out/p.png: is not a regular file; not converted"},
+  };
+  const sgi::Bytes p = sgi::Verbatim({.name = "p"}, sgi::Pattern(7, 5, 3, 1));
+  const sgi::Bytes q = sgi::Rle({.name = "q"}, sgi::Pattern(6, 4, 1, 2));
+  const sgi::Bytes precious = {'k', 'e', 'e', 'p'};
+  // What q.bw alone converts to.
+  Write("alone.bw", q);
+  fs::create_directory(dir_ / "alone");
+  ASSERT_EQ(Decode("--png-dir alone alone.bw").exitCode, 0);
+  const std::string qPng = ReadAll(dir_ / "alone" / "alone.png");
+  int number = 0;
+  for (const auto& c : cases) {
+    const fs::path folder = dir_ / ("case" + std::to_string(++number));
+    for (const char* sub : {"in", "out", "elsewhere"}) fs::create_directories(folder / sub);
+    const std::string relative = fs::relative(folder, dir_.path()).string();
+    Write(relative + "/in/p.rgb", p);
+    Write(relative + "/in/q.bw", q);
+    Write(relative + "/elsewhere/precious.png", precious);
+    const std::string inFolder = "cd " + relative + " && ";
+    ASSERT_EQ(Run(inFolder + c.prepare).exitCode, 0) << c.label;
+    const auto before = fs::symlink_status(folder / "out" / "p.png").type();
+
+    const ToolRun run = Run(inFolder + LUMENOR_DECODE_TOOL + " --png-dir out in/p.rgb in/q.bw");
+    EXPECT_EQ(run.exitCode, 1) << c.label;
+    EXPECT_EQ(run.err, "in/p.rgb: " + c.refusal + "\n") << c.label;
+    EXPECT_EQ(fs::symlink_status(folder / "out" / "p.png").type(), before) << c.label;
+    EXPECT_TRUE(ReadAll(folder / "out" / "q.png") == qPng) << c.label << ": q.png is not q's";
+    EXPECT_EQ(ReadAll(folder / "elsewhere" / "precious.png"), "keep") << c.label;
+    EXPECT_FALSE(fs::exists(folder / "elsewhere" / "new.png")) << c.label;
+  }
+}
+
 // Pictures of noise: their PNGs are about as large as their values.
 sgi::Planes Noise(unsigned width, unsigned height, unsigned channels) {
   sgi::Planes planes{width, height, channels, {}};
