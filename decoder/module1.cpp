@@ -116,6 +116,15 @@ void DecodeVerbatimChannels(ByteSource& source, const ImageHeader& h, RowSink& s
   progress.ZeroRowsFrom(held);
 }
 
+// Whether row r is stored where row r - 1 is in every channel: then it decodes to exactly what
+// the buffers hold already, and need not be decoded at all.
+bool StoredAsRowBelow(const RowTables& tables, int r, unsigned channels) {
+  if (r == 0) return false;
+  for (unsigned c = 0; c < channels; ++c)
+    if (tables.Offset(r, c) != tables.Offset(r - 1, c)) return false;
+  return true;
+}
+
 // Run-length grey. Every row is found through the offset table (writers store rows in any order
 // and share identical ones); values past the width fall outside the picture and are dropped.
 void DecodeRleGrey(ByteSource& source, const ImageHeader& h, const RowTables& tables,
@@ -124,10 +133,14 @@ void DecodeRleGrey(ByteSource& source, const ImageHeader& h, const RowTables& ta
   std::vector<std::uint8_t> row(width);
   RowFetcher fetcher(source, MaxRleRowBytes(width));
   ProgressRule progress(sink, h.height, ProgressRule::Counting::kPictureRows);
+  std::size_t count = 0;
   for (int r = 0; r < h.height; ++r) {
-    const auto count = static_cast<std::size_t>(
-        DecodeStoredRow(fetcher, tables, r, 0, row, LongRows::kClip, ReadAhead::kRowsToCome));
-    if (count > 0) sink.GreyRow(h.height - 1 - r, row.data(), count);
+    const int y = h.height - 1 - r;
+    const bool repeated = StoredAsRowBelow(tables, r, 1);
+    if (!repeated)
+      count = static_cast<std::size_t>(
+          DecodeStoredRow(fetcher, tables, r, 0, row, LongRows::kClip, ReadAhead::kRowsToCome));
+    if (count > 0 && !(repeated && sink.RepeatRow(y))) sink.GreyRow(y, row.data(), count);
     progress.RowDone(r);
   }
 }
@@ -145,14 +158,19 @@ void DecodeRleChannels(ByteSource& source, const ImageHeader& h, const RowTables
   RowFetcher fetcher(source, MaxRleRowBytes(static_cast<std::size_t>(h.width)));
   ProgressRule progress(sink, h.height, ProgressRule::Counting::kPictureRows);
   for (int r = 0; r < h.height; ++r) {
-    const int overflow =
-        DecodeChannelRows(fetcher, tables, r, h.channels, rows, extent, ReadAhead::kRowsToCome)
-            .overflow;
-    if (overflow >= 0)
-      throw LoadFailure("Row " + std::to_string(r) + " of channel " + std::to_string(overflow) +
-                        " holds more than " + std::to_string(h.width) + " pixels");
     const int y = h.height - 1 - r;
-    if (extent == 0) {
+    const bool repeated = StoredAsRowBelow(tables, r, h.channels);
+    if (!repeated) {
+      const int overflow =
+          DecodeChannelRows(fetcher, tables, r, h.channels, rows, extent, ReadAhead::kRowsToCome)
+              .overflow;
+      if (overflow >= 0)
+        throw LoadFailure("Row " + std::to_string(r) + " of channel " + std::to_string(overflow) +
+                          " holds more than " + std::to_string(h.width) + " pixels");
+    }
+    if (repeated && sink.RepeatRow(y)) {
+      // taken as the row below
+    } else if (extent == 0) {
       sink.ZeroRows(y, y);
     } else {
       sink.ChannelRow(y, rows, extent);
@@ -230,6 +248,7 @@ class CanvasRows final : public RowSink {
   void ZeroRows(int top, int bottom) override {
     if (!HasAlpha(channels_)) canvas_.FillRows(top, bottom, kBlack);
   }
+  bool RepeatRow(int y) override { return canvas_.RepeatRow(y, y + 1); }
   bool Progress(int top, int bottom) override { return canvas_.Progress(top, bottom); }
 
  private:

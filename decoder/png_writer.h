@@ -65,4 +65,12 @@ bool WriteStoredImagePng(const StoredImage& image, SaveFile& file,
 std::string EncodeStoredImagePng(const StoredImage& image, PngWriter::Sink sink,
                                  const PngSettings& settings = {});
 
+// The same PNG as EncodeStoredImagePng(LoadStoredImage(fileName)), byte for byte, read from the
+// file a row at a time as it is written: memory is a few rows and the tables, never the picture.
+// For a file whose load gives values (LoadOutcome::HasValues): an empty string, or why it failed.
+std::string EncodeFilePng(const std::string& fileName, PngWriter::Sink sink,
+                          const PngSettings& settings = {});
+// That PNG written to file and committed; false with file.Error() saying why, nothing left behind.
+bool WriteFilePng(const std::string& fileName, SaveFile& file, const PngSettings& settings = {});
+
 }  // namespace lumenor

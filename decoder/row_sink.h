@@ -31,6 +31,10 @@ class RowSink {
   virtual void ChannelRow(int y, const ChannelRows& rows, std::size_t extent) = 0;
   // Rows top..bottom are zeros in every channel (they lie past the end of the file).
   virtual void ZeroRows(int top, int bottom) = 0;
+  // Row y holds exactly what row y + 1 was delivered with (a run-length row stored where the row
+  // below is, in every channel: files share identical rows). True when the sink has taken it so;
+  // false has it delivered as any other row.
+  virtual bool RepeatRow(int /*y*/) { return false; }
   // A progress point: rows top..bottom changed since the last one. False abandons the decode.
   virtual bool Progress(int top, int bottom) = 0;
 };

@@ -85,7 +85,7 @@ struct RowReader::State {
   void ReadRleGrey(int r);
   void ReadRleChannels(int r);
   void CheckUpTo(int r);
-  void DecodeAlone(int r, unsigned c, std::vector<std::uint8_t>& out);
+  std::size_t DecodeAlone(int r, unsigned c, std::vector<std::uint8_t>& out, std::size_t upTo);
 
   std::unique_ptr<ByteSource> source;
   ImageHeader header;
@@ -112,6 +112,10 @@ struct RowReader::State {
   ChannelRows carried;  // the load's buffers after row carriedRow
   std::size_t carriedExtent = 0;
   int carriedRow = -1;
+  // The row read alone last (channelRows hold it), and how many values each of its channel rows
+  // decoded itself: the row below it holds the same values from there on.
+  int aloneRow = -1;
+  std::array<std::size_t, 4> aloneCounts{};
   std::vector<std::uint8_t> row;  // the last row asked for, picture row rowY
   int rowY = -1;
 };
@@ -177,9 +181,11 @@ int RowReader::State::NextBelow(int r, unsigned c) const {
   return reachesFurther[static_cast<std::size_t>(r) + c * static_cast<std::size_t>(header.height)];
 }
 
-// Channel c of row r, below the rows checked already: a short row takes its remaining values from
-// the nearest rows below it that reach further, and zeros where none does.
-void RowReader::State::DecodeAlone(int r, unsigned c, std::vector<std::uint8_t>& out) {
+// Channel c of row r, below the rows checked already, up to column upTo (out holds the rest
+// already): a short row takes its remaining values from the nearest rows below it that reach
+// further, and zeros where none does. Returns how many values row r decoded itself.
+std::size_t RowReader::State::DecodeAlone(int r, unsigned c, std::vector<std::uint8_t>& out,
+                                          std::size_t upTo) {
   const auto decode = [&](int at, std::vector<std::uint8_t>& into) {
     const std::ptrdiff_t count =
         DecodeStoredRow(*fetcher, *tables, at, c, into, LongRows::kFail, ReadAhead::kThisRow);
@@ -187,10 +193,11 @@ void RowReader::State::DecodeAlone(int r, unsigned c, std::vector<std::uint8_t>&
     if (count < 0) throw LoadFailure("The file changed while it was open");
     return static_cast<std::size_t>(count);
   };
-  std::size_t filled = decode(r, out);
+  const std::size_t own = decode(r, out);
+  std::size_t filled = own;
   // Rows stored once and shared decode alike: one that was just decoded needs no second look.
   std::uint64_t lastOffset = tables->Offset(r, c);
-  for (int lower = NextBelow(r, c); filled < width && lower >= 0; lower = NextBelow(lower, c)) {
+  for (int lower = NextBelow(r, c); filled < upTo && lower >= 0; lower = NextBelow(lower, c)) {
     if (tables->Offset(lower, c) == lastOffset) continue;
     lastOffset = tables->Offset(lower, c);
     const std::size_t count = decode(lower, below);
@@ -200,11 +207,20 @@ void RowReader::State::DecodeAlone(int r, unsigned c, std::vector<std::uint8_t>&
               out.begin() + static_cast<std::ptrdiff_t>(filled));
     filled = count;
   }
-  std::fill(out.begin() + static_cast<std::ptrdiff_t>(filled), out.end(), std::uint8_t{0});
+  if (filled < upTo)
+    std::fill(out.begin() + static_cast<std::ptrdiff_t>(filled),
+              out.begin() + static_cast<std::ptrdiff_t>(upTo), std::uint8_t{0});
+  return own;
 }
 
+// A row read right after the row above it (top down, as a PNG is written) keeps that row's
+// values past what the row above decoded itself, since the load's buffers kept them too; only the
+// part the row above overwrote is looked for. Each channel row is then decoded a bounded number
+// of times over a whole picture, however its rows end.
 void RowReader::State::ReadRleChannels(int r) {
   if (r >= checkedRows) CheckUpTo(r);
+  const bool aboveAlone = aloneRow == r + 1;
+  aloneRow = -1;
   if (r >= firstFailure) {
     std::fill(row.begin(), row.end(), std::uint8_t{0});
   } else if (r == carriedRow) {
@@ -212,8 +228,10 @@ void RowReader::State::ReadRleChannels(int r) {
     std::fill(row.begin() + static_cast<std::ptrdiff_t>(carriedExtent * header.channels), row.end(),
               std::uint8_t{0});
   } else {
-    for (unsigned c = 0; c < header.channels; ++c) DecodeAlone(r, c, channelRows[c]);
+    for (unsigned c = 0; c < header.channels; ++c)
+      aloneCounts[c] = DecodeAlone(r, c, channelRows[c], aboveAlone ? aloneCounts[c] : width);
     InterleaveRow(row.data(), channelRows, header.channels, width);
+    aloneRow = r;
   }
 }
 

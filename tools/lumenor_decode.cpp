@@ -21,13 +21,13 @@
 #include <system_error>
 #include <vector>
 
+#include "load_outcome.h"
 #include "memory_canvas.h"
 #include "module1.h"
 #include "one_line.h"
 #include "png_batch.h"
 #include "png_writer.h"
 #include "save_file.h"
-#include "stored_image.h"
 
 namespace {
 
@@ -63,8 +63,8 @@ int CannotWrite(const lumenor::SaveFile& file) {
 
 // The title the window shows after loading the picture: its name once the load named it, the
 // program's own name otherwise.
-std::string TitleOf(const lumenor::StoredImage& image) {
-  return image.name ? "Lumenor - " + *image.name : "Lumenor 1.0 by Vantris";
+std::string TitleOf(const lumenor::LoadOutcome& outcome) {
+  return outcome.name ? "Lumenor - " + *outcome.name : "Lumenor 1.0 by Vantris";
 }
 
 bool WritePpm(const lumenor::MemoryCanvas& canvas, lumenor::SaveFile& file) {
@@ -83,30 +83,38 @@ bool WritePpm(const lumenor::MemoryCanvas& canvas, lumenor::SaveFile& file) {
   return file.Commit();
 }
 
-// FILE on a canvas as the window shows it, written as PPM when asked.
-int DecodeToCanvas(const std::string& input, lumenor::Pixel background,
-                   std::optional<lumenor::SaveFile>& output) {
+// FILE on a canvas as the window shows it, written as PPM.
+int DecodeToPpm(const std::string& input, lumenor::Pixel background, lumenor::SaveFile& output) {
   lumenor::MemoryCanvas canvas(background);
   lumenor::LoadImageFile(input, canvas);
   std::cout << canvas.Title() << std::endl;
   for (const auto& message : canvas.Messages()) std::cerr << message << '\n';
-  if (output && !WritePpm(canvas, *output)) return CannotWrite(*output);
+  if (!WritePpm(canvas, output)) return CannotWrite(output);
   return canvas.Messages().empty() ? 0 : 1;
 }
 
+// What the load of FILE says, its picture decoded row by row and kept nowhere.
+int CheckFile(const std::string& input) {
+  const lumenor::LoadOutcome outcome = lumenor::CheckLoad(input);
+  std::cout << TitleOf(outcome) << std::endl;
+  for (const auto& message : outcome.messages) std::cerr << message << '\n';
+  return outcome.messages.empty() ? 0 : 1;
+}
+
 // FILE's stored values as PNG. What a broken file held before it failed is written, as the
-// PPM keeps what was painted; a file without a picture writes nothing.
+// PPM keeps what was painted; a file without a picture writes nothing. The load is checked first
+// (its title and messages), then the PNG is written from the file a row at a time.
 int DecodeToPng(const std::string& input, lumenor::SaveFile& output) {
-  const lumenor::StoredImage image = lumenor::LoadStoredImage(input);
-  std::cout << TitleOf(image) << std::endl;
-  for (const auto& message : image.messages) std::cerr << message << '\n';
-  if (image.values.empty()) {
+  const lumenor::LoadOutcome outcome = lumenor::CheckLoad(input);
+  std::cout << TitleOf(outcome) << std::endl;
+  for (const auto& message : outcome.messages) std::cerr << message << '\n';
+  if (!outcome.HasValues()) {
     output.Abandon("not written: the file holds no picture");
     std::cerr << "lumenor-decode: " << output.Error() << '\n';
     return 1;
   }
-  if (!lumenor::WriteStoredImagePng(image, output)) return CannotWrite(output);
-  return image.messages.empty() ? 0 : 1;
+  if (!lumenor::WriteFilePng(input, output)) return CannotWrite(output);
+  return outcome.messages.empty() ? 0 : 1;
 }
 
 }  // namespace
@@ -164,5 +172,7 @@ int main(int argc, char** argv) {
     if (!file->Ok()) return CannotWrite(*file);
   }
   if (*format == Format::kPng) return DecodeToPng(input, *file);
-  return DecodeToCanvas(input, background.value_or(lumenor::kWorkspaceGrey), file);
+  if (*format == Format::kPpm)
+    return DecodeToPpm(input, background.value_or(lumenor::kWorkspaceGrey), *file);
+  return CheckFile(input);
 }

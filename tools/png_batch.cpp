@@ -16,29 +16,33 @@
 #include <utility>
 
 #include "image_header.h"
+#include "load_outcome.h"
 #include "one_line.h"
 #include "picture_name.h"
 #include "png_writer.h"
 #include "save_file.h"
-#include "stored_image.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 // Why the file cannot be converted, or nothing once its PNG is in place.
+// The load is checked first, then the PNG written from the file a row at a time: a worker holds a
+// few rows, never a picture.
 std::optional<std::string> Convert(const std::string& input, const std::string& output) {
-  const lumenor::StoredImage image = lumenor::LoadStoredImage(input);
-  if (!image.messages.empty()) {
+  const lumenor::LoadOutcome outcome = lumenor::CheckLoad(input);
+  if (!outcome.messages.empty()) {
     std::string why;
-    for (const auto& message : image.messages) why += (why.empty() ? "" : "; ") + OneLine(message);
+    for (const auto& message : outcome.messages)
+      why += (why.empty() ? "" : "; ") + OneLine(message);
     return why;
   }
-  if (image.width == 0 || image.height == 0)
-    return "the picture has no pixels (" + lumenor::SizeText(image.width, image.height) + ")";
+  if (!outcome.HasValues())
+    return "the picture has no pixels (" +
+           lumenor::SizeText(outcome.header.width, outcome.header.height) + ")";
   // The output's name is made up here, not given: a link found there is never followed.
   lumenor::SaveFile file(output, input, lumenor::SaveFile::Links::kRefuse);
-  if (!lumenor::WriteStoredImagePng(image, file)) return file.Error();
+  if (!lumenor::WriteFilePng(input, file)) return file.Error();
   return std::nullopt;
 }
 

@@ -11,8 +11,11 @@
 #include <set>
 #include <sstream>
 
+#include "plain_decode.h"
+#include "png_writer.h"
 #include "scratch_dir.h"
 #include "sgi_builder.h"
+#include "stored_image.h"
 
 namespace {
 
@@ -231,6 +234,58 @@ TEST_F(Tool, PngFolderWritesNothingThroughWhatItFindsAtAnOutputName) {
     EXPECT_TRUE(ReadAll(folder / "out" / "q.png") == qPng) << c.label << ": q.png is not q's";
     EXPECT_EQ(ReadAll(folder / "elsewhere" / "precious.png"), "keep") << c.label;
     EXPECT_FALSE(fs::exists(folder / "elsewhere" / "new.png")) << c.label;
+  }
+}
+
+// A run-length file whose channel rows decode fewer values the higher (or the lower) they are:
+// every row takes most of its values from the rows below it.
+sgi::Bytes Staircase(unsigned channels, bool shorterUpwards) {
+  const auto planes = sgi::Pattern(40, 36, channels, 9);
+  std::vector<sgi::Bytes> rows;
+  for (unsigned c = 0; c < channels; ++c)
+    for (unsigned r = 0; r < planes.height; ++r)
+      rows.push_back(sgi::EncodeRleRow(planes.row(c, r), shorterUpwards ? 39 - r : r + 4));
+  return sgi::RleFromRows({.xsize = 40, .ysize = 36, .zsize = channels}, rows,
+                          sgi::Layout::kShuffled);
+}
+
+// The PNG written a row at a time from the file is the one the whole picture gives, byte for
+// byte, for every shape and layout and for broken files whose load stops part way.
+TEST(StreamedPng, IsTheWholePicturesPngByteForByte) {
+  ScratchDir dir;
+  auto files = testing_support::DamagedFiles();
+  for (unsigned channels : {1u, 2u, 3u, 4u}) {
+    auto planes = sgi::Pattern(45, 33, channels, channels + 20);
+    for (unsigned c = 0; c < channels; ++c)  // identical rows, so the shared layout shares some
+      for (unsigned r = 20; r < 30; ++r)
+        std::copy_n(planes.row(c, 2), planes.width, &planes.at(c, r, 0));
+    const std::string shape = std::to_string(channels) + " channels ";
+    files.push_back({shape + "verbatim", sgi::Verbatim({.name = "whole"}, planes)});
+    for (auto layout : {sgi::Layout::kBottomFirst, sgi::Layout::kTopFirst, sgi::Layout::kPlanar,
+                        sgi::Layout::kShuffled, sgi::Layout::kShared})
+      files.push_back({shape + sgi::LayoutName(layout), sgi::Rle({.name = "rle"}, planes, layout)});
+    files.push_back({shape + "shorter upwards", Staircase(channels, true)});
+    files.push_back({shape + "shorter downwards", Staircase(channels, false)});
+  }
+  const auto encode = [](const auto& write) {
+    std::string png;
+    const std::string error = write([&png](std::span<const std::uint8_t> bytes) {
+      png.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+      return true;
+    });
+    return error.empty() ? png : "failed: " + error;
+  };
+  for (const auto& file : files) {
+    const std::string path = dir.Write("in.rgb", file.bytes).string();
+    const lumenor::StoredImage image = lumenor::LoadStoredImage(path);
+    ASSERT_FALSE(image.values.empty()) << file.what;
+    const std::string whole =
+        encode([&](auto sink) { return lumenor::EncodeStoredImagePng(image, sink); });
+    const std::string streamed =
+        encode([&](auto sink) { return lumenor::EncodeFilePng(path, sink); });
+    EXPECT_EQ(whole.substr(0, 8), "\x89PNG\r\n\x1a\n") << file.what;
+    EXPECT_TRUE(streamed == whole)
+        << file.what << ": " << streamed.size() << " bytes, want " << whole.size();
   }
 }
 
