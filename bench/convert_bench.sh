@@ -6,9 +6,12 @@
 #     time (one process after another), and the speed-up;
 #  3. the thumbnailer on a header that claims 32767 x 32767 RGBA with no pixels behind it
 #     (uncompressed and run-length) and on a 32767 x 32767 file of shared rows, at -s 256 and
-#     -s 1024: time and peak memory.
+#     -s 1024: time and peak memory;
+#  4. the converter's peak memory: the 512-byte files of 3. with no output and with -o x.png, and,
+#     with BIG=1 (2.3 GB of files), three 16000 x 16000 RGB run-length files to --png-dir and one
+#     to -o x.png.
 # Medians of RUNS runs (5 unless given). Prints figures; passes or fails nothing.
-#   bench/convert_bench.sh BUILD_DIR [RUNS]
+#   [BIG=1] bench/convert_bench.sh BUILD_DIR [RUNS]
 set -euo pipefail
 build=${1:-build/main}
 runs=${2:-5}
@@ -114,3 +117,27 @@ for name in header-only.rgb header-only-rle.rgb giant.rgb; do
       "$(awk "BEGIN{print $kb / 1024}")"
   done
 done
+
+echo
+echo "4. the converter's peak memory, medians of $runs runs"
+printf '%-44s %9s %9s %10s\n' command seconds cpu_s peak_MiB
+converter() {
+  local label=$1
+  shift
+  read -r seconds cpu kb <<<"$(measure "$@")"
+  printf '%-44s %9s %9s %10.1f\n' "$label" "$seconds" "$cpu" "$(awk "BEGIN{print $kb / 1024}")"
+}
+for name in header-only.rgb header-only-rle.rgb; do
+  converter "lumenor-decode $name" "$decode" "$data/$name"
+  converter "lumenor-decode $name -o x.png" "$decode" "$data/$name" -o "$data/x.png"
+done
+if [ "${BIG:-0}" = 1 ]; then
+  for n in 1 2 3; do
+    [ -f "$data/big$n.rgb" ] || pnmtile 16000 16000 "$data/plasma.ppm" | pnmtosgi -rle \
+      >"$data/big$n.rgb" 2>/dev/null
+  done
+  mkdir -p "$data/big-out"
+  converter "--png-dir, three 16000 x 16000" "$decode" --png-dir "$data/big-out" \
+    "$data"/big[123].rgb
+  converter "16000 x 16000 -o x.png" "$decode" "$data/big1.rgb" -o "$data/x.png"
+fi
