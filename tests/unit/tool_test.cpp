@@ -43,7 +43,11 @@ std::set<std::string> Listing(const fs::path& folder) {
 
 const std::string kUsage =
     "usage: lumenor-decode FILE [-o OUT.png|OUT.ppm] [--background RRGGBB]\n"
-    "       lumenor-decode --png-dir DIR FILE...\n";
+    "       lumenor-decode --png-dir DIR FILE...\n"
+    "       lumenor-decode --help | --version\n";
+
+// A mistake's line, then the usage.
+std::string Mistake(const std::string& what) { return "lumenor-decode: " + what + "\n" + kUsage; }
 
 class Tool : public testing::Test {
  protected:
@@ -70,34 +74,52 @@ class Tool : public testing::Test {
 
 TEST_F(Tool, ExitCodesAndStreams) {
   const auto good = Write("good.rgb", sgi::Verbatim({.name = "two"}, sgi::Pattern(2, 2, 3)));
-  auto badBytes = sgi::EncodeHeader({.storage = 2});
-  const auto bad = Write("bad.rgb", badBytes);
+  const auto bad = Write("bad.rgb", sgi::EncodeHeader({.storage = 2}));
+  Write("png.rgb", {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A});
   fs::create_directory(dir_ / "folder");
+  const std::string missing = "missing.bw";
+  const std::string cannotOpen =
+      "There was an error reading the file: No such file or directory (missing.bw)";
   struct Case {
     std::string args;
     int exitCode;
     std::string out, err;
   };
   const Case cases[] = {
-      {good.string(), 0, "Lumenor - two\n", ""},
-      {bad.string(), 1, "Lumenor 1.0 by Vantris\n", "Unsupported compression flag:  2\n"},
-      {(dir_ / "missing.bw").string(), 1, "Lumenor 1.0 by Vantris\n",
-       "There was an error reading the file:\r\nNo such file or directory (" +
-           (dir_ / "missing.bw").string() + ")\n"},
-      {bad.string() + " -o bad.png", 1, "Lumenor 1.0 by Vantris\n",
-       "Unsupported compression flag:  2\nlumenor-decode: bad.png: not written: the file holds "
-       "no picture\n"},
-      {"", 2, "", kUsage},
-      {good.string() + " --background 12345", 2, "", kUsage},
-      {good.string() + " -o out.jpg", 2, "", kUsage},
-      {good.string() + " -o out", 2, "", kUsage},
-      {good.string() + " -o ''", 2, "", kUsage},
-      {good.string() + " " + good.string(), 2, "", kUsage},
-      {"--png-dir folder", 2, "", kUsage},
-      {"--png-dir missing " + good.string(), 2, "", kUsage},
-      {"--png-dir good.rgb " + good.string(), 2, "", kUsage},
-      {"--png-dir folder -o out.png " + good.string(), 2, "", kUsage},
-      {"--png-dir folder --background 000000 " + good.string(), 2, "", kUsage},
+      {"good.rgb", 0, "Lumenor - two\n", ""},
+      {"--help", 0, kUsage, ""},
+      {"--version", 0, "lumenor-decode " LUMENOR_VERSION "\n", ""},
+      {"bad.rgb", 1, "Lumenor 1.0 by Vantris\n", "bad.rgb: Unsupported compression flag:  2\n"},
+      {"png.rgb", 1, "Lumenor 1.0 by Vantris\n", "png.rgb: Header doesn't check out: -30384\n"},
+      {missing, 1, "Lumenor 1.0 by Vantris\n", missing + ": " + cannotOpen + "\n"},
+      {"bad.rgb -o bad.png", 1, "Lumenor 1.0 by Vantris\n",
+       "bad.rgb: Unsupported compression flag:  2\nbad.png: not written: the file holds no "
+       "picture\n"},
+      {missing + " -o x.ppm", 1, "Lumenor 1.0 by Vantris\n",
+       missing + ": " + cannotOpen + "\nx.ppm: not written: the file holds no picture\n"},
+      {"bad.rgb -o x.ppm", 1, "Lumenor 1.0 by Vantris\n",
+       "bad.rgb: Unsupported compression flag:  2\nx.ppm: not written: the file holds no "
+       "picture\n"},
+      {"", 2, "", Mistake("no FILE given")},
+      {"''", 2, "", Mistake("an empty argument names no file")},
+      {"good.rgb --frobnicate", 2, "", Mistake("unknown option --frobnicate")},
+      {"good.rgb --background 12345", 2, "",
+       Mistake("--background 12345: a colour is six hexadecimal digits, RRGGBB")},
+      {"good.rgb --background", 2, "", Mistake("--background needs a colour RRGGBB")},
+      {"good.rgb -o out.jpg", 2, "", Mistake("-o out.jpg: the output's name ends in .png or .ppm")},
+      {"good.rgb -o folder", 2, "", Mistake("-o folder: the output's name ends in .png or .ppm")},
+      {"good.rgb -o ''", 2, "", Mistake("-o needs a file name")},
+      {"good.rgb -o", 2, "", Mistake("-o needs a file name")},
+      {"good.rgb -o a.png -o b.png", 2, "", Mistake("-o is given twice")},
+      {"good.rgb good.rgb", 2, "",
+       Mistake("one FILE at a time; --png-dir DIR converts many (good.rgb)")},
+      {"--png-dir folder", 2, "", Mistake("--png-dir folder: no FILE to convert")},
+      {"--png-dir missing good.rgb", 2, "", Mistake("--png-dir missing: no such folder")},
+      {"--png-dir good.rgb good.rgb", 2, "", Mistake("--png-dir good.rgb: no such folder")},
+      {"--png-dir folder -o out.png good.rgb", 2, "",
+       Mistake("--png-dir names its outputs itself: no -o")},
+      {"--png-dir folder --background 000000 good.rgb", 2, "",
+       Mistake("--png-dir writes PNG, which has no background: no --background")},
   };
   for (const auto& c : cases) {
     const ToolRun run = Decode(c.args);
@@ -105,7 +127,37 @@ TEST_F(Tool, ExitCodesAndStreams) {
     EXPECT_EQ(run.out, c.out) << c.args;
     EXPECT_EQ(run.err, c.err) << c.args;
   }
-  EXPECT_EQ(Listing(dir_.path()), (std::set<std::string>{"good.rgb", "bad.rgb", "folder"}));
+  EXPECT_EQ(Listing(dir_.path()),
+            (std::set<std::string>{"good.rgb", "bad.rgb", "png.rgb", "folder"}));
+}
+
+TEST_F(Tool, TheThumbnailersUsage) {
+  const std::string usage =
+      "usage: lumenor-thumbnailer -s SIZE INPUT OUTPUT   (SIZE 1 to 1024)\n"
+      "       lumenor-thumbnailer --help | --version\n";
+  Write("bad.rgb", sgi::EncodeHeader({.storage = 2}));
+  struct Case {
+    std::string args;
+    int exitCode;
+    std::string out, err;
+  };
+  const Case cases[] = {
+      {"--help", 0, usage, ""},
+      {"--version", 0, "lumenor-thumbnailer " LUMENOR_VERSION "\n", ""},
+      {"-s 1025 bad.rgb x.png", 2, "",
+       "lumenor-thumbnailer: -s 1025: SIZE is a number from 1 to 1024\n" + usage},
+      {"-s 128 bad.rgb", 2, "",
+       "lumenor-thumbnailer: want -s SIZE INPUT OUTPUT, have 3 arguments\n" + usage},
+      {"--size 128 bad.rgb x.png", 2, "", "lumenor-thumbnailer: -s SIZE comes first\n" + usage},
+      {"-s 128 bad.rgb x.png", 1, "", "bad.rgb: Unsupported compression flag:  2\n"},
+  };
+  for (const auto& c : cases) {
+    const ToolRun run = Run(std::string(LUMENOR_THUMBNAILER_TOOL) + " " + c.args);
+    EXPECT_EQ(run.exitCode, c.exitCode) << c.args;
+    EXPECT_EQ(run.out, c.out) << c.args;
+    EXPECT_EQ(run.err, c.err) << c.args;
+  }
+  EXPECT_FALSE(fs::exists(dir_ / "x.png"));
 }
 
 TEST_F(Tool, WritesTheCanvasAsPpm) {
