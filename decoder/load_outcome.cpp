@@ -27,17 +27,17 @@ class OutcomeRows final : public RowSink {
 
 }  // namespace
 
-LoadOutcome CheckLoad(const std::string& fileName) {
+LoadOutcome CheckLoad(const std::string& fileName, const DecodeOptions& options) {
   LoadOutcome outcome;
   OutcomeRows sink(outcome);
-  DecodeFileThrough(fileName, sink);
+  DecodeFileThrough(fileName, sink, options);
   return outcome;
 }
 
-LoadOutcome CheckLoad(ByteSource& source) {
+LoadOutcome CheckLoad(ByteSource& source, const DecodeOptions& options) {
   LoadOutcome outcome;
   OutcomeRows sink(outcome);
-  DecodeThrough(source, sink);
+  DecodeThrough(source, sink, options);
   return outcome;
 }
 

@@ -25,7 +25,7 @@ struct LoadOutcome {
   }
 };
 
-LoadOutcome CheckLoad(const std::string& fileName);
-LoadOutcome CheckLoad(ByteSource& source);
+LoadOutcome CheckLoad(const std::string& fileName, const DecodeOptions& options = {});
+LoadOutcome CheckLoad(ByteSource& source, const DecodeOptions& options = {});
 
 }  // namespace lumenor

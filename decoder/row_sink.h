@@ -25,6 +25,7 @@ class RowSink {
   virtual void Named(const std::string& utf8Name) = 0;
   // The text of a box: a header that cannot be used, or a read error.
   virtual void Report(const std::string& utf8Text) = 0;
+  // Values are a byte each, or two (big-endian) when the header says two bytes a channel.
   // Grey row y holds count values from its start on; what lies beyond was not decoded.
   virtual void GreyRow(int y, const std::uint8_t* values, std::size_t count) = 0;
   // Row y is in the channel buffers; from extent on every buffer holds zeros.
@@ -41,7 +42,8 @@ class RowSink {
 
 // Decodes the file through sink: the header's checks, then the rows. Every outcome, read errors
 // included, is reported through the sink; nothing is thrown.
-void DecodeThrough(ByteSource& source, RowSink& sink);
-void DecodeFileThrough(const std::string& fileName, RowSink& sink);
+void DecodeThrough(ByteSource& source, RowSink& sink, const DecodeOptions& options = {});
+void DecodeFileThrough(const std::string& fileName, RowSink& sink,
+                       const DecodeOptions& options = {});
 
 }  // namespace lumenor

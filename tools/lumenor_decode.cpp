@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "byte_source.h"
+#include "deep_canvas.h"
 #include "image_header.h"
 #include "load_failure.h"
 #include "load_outcome.h"
@@ -33,11 +34,16 @@
 #include "one_line.h"
 #include "png_batch.h"
 #include "png_writer.h"
+#include "row_sink.h"
 #include "save_file.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+
+// The converter reads pictures of 16 bits a channel too: a 16-bit PNG of their stored values, a
+// PPM of maxval 65535 of their canvas.
+constexpr lumenor::DecodeOptions kSixteenBit{.sixteenBit = true};
 
 constexpr const char* kUsage =
     "usage: lumenor-decode FILE [-o OUT.png|OUT.ppm] [--background RRGGBB]\n"
@@ -121,13 +127,38 @@ bool WritePpm(const lumenor::MemoryCanvas& canvas, lumenor::SaveFile& file) {
   return file.Commit();
 }
 
+// A picture of 16 bits a channel: its canvas at 16 bits as a PPM of maxval 65535.
+int DecodeToDeepPpm(const std::string& input, lumenor::Pixel background,
+                    lumenor::SaveFile& output) {
+  DeepCanvas canvas(background);
+  lumenor::DecodeFileThrough(input, canvas, kSixteenBit);
+  std::cout << canvas.Title() << std::endl;
+  Report(input, canvas.Messages());
+  if (canvas.Width() == 0 || canvas.Height() == 0 || !lumenor::HasPixelPath(canvas.Channels()))
+    return NotWritten(output);
+  const int width = canvas.Width(), height = canvas.Height();
+  output.Write("P6\n" + std::to_string(width) + " " + std::to_string(height) + "\n65535\n");
+  std::vector<std::uint8_t> row(static_cast<std::size_t>(width) * 6);
+  for (int y = 0; y < height; ++y) {
+    const std::uint16_t* values = canvas.Row(y);
+    for (std::size_t i = 0; i < row.size() / 2; ++i) {
+      row[2 * i] = static_cast<std::uint8_t>(values[i] >> 8);
+      row[2 * i + 1] = static_cast<std::uint8_t>(values[i]);
+    }
+    if (!output.Write(row)) return CannotWrite(output);
+  }
+  if (!output.Commit()) return CannotWrite(output);
+  return canvas.Messages().empty() ? 0 : 1;
+}
+
 // FILE on a canvas as the window shows it, written as PPM. A file without a picture (one that
 // cannot be opened, a header refused) writes nothing, as for PNG.
 int DecodeToPpm(const std::string& input, lumenor::Pixel background, lumenor::SaveFile& output) {
   const auto header = PeekHeader(input);
+  if (header && header->bytesPerChannel == 2) return DecodeToDeepPpm(input, background, output);
   lumenor::MemoryCanvas canvas(background);
   const std::string untitled = canvas.Title();
-  lumenor::LoadImageFile(input, canvas);
+  lumenor::LoadImageFile(input, canvas, kSixteenBit);
   std::cout << canvas.Title() << std::endl;
   Report(input, canvas.Messages());
   if (!HasValues(header, canvas.Title() != untitled)) return NotWritten(output);
@@ -137,7 +168,7 @@ int DecodeToPpm(const std::string& input, lumenor::Pixel background, lumenor::Sa
 
 // What the load of FILE says, its picture decoded row by row and kept nowhere.
 int CheckFile(const std::string& input) {
-  const lumenor::LoadOutcome outcome = lumenor::CheckLoad(input);
+  const lumenor::LoadOutcome outcome = lumenor::CheckLoad(input, kSixteenBit);
   std::cout << TitleOf(outcome) << std::endl;
   Report(input, outcome.messages);
   return outcome.messages.empty() ? 0 : 1;
@@ -147,11 +178,11 @@ int CheckFile(const std::string& input) {
 // PPM keeps what was painted; a file without a picture writes nothing. The load is checked first
 // (its title and messages), then the PNG is written from the file a row at a time.
 int DecodeToPng(const std::string& input, lumenor::SaveFile& output) {
-  const lumenor::LoadOutcome outcome = lumenor::CheckLoad(input);
+  const lumenor::LoadOutcome outcome = lumenor::CheckLoad(input, kSixteenBit);
   std::cout << TitleOf(outcome) << std::endl;
   Report(input, outcome.messages);
   if (!outcome.HasValues()) return NotWritten(output);
-  if (!lumenor::WriteFilePng(input, output)) return CannotWrite(output);
+  if (!lumenor::WriteFilePng(input, output, {}, kSixteenBit)) return CannotWrite(output);
   return outcome.messages.empty() ? 0 : 1;
 }
 

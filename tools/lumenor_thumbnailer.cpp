@@ -98,7 +98,8 @@ int main(int argc, char** argv) {
   lumenor::SaveFile file(output, input);
   if (!file.Ok()) return CannotWrite(file);
   ThumbnailCanvas canvas(static_cast<int>(size), lumenor::kWorkspaceGrey);
-  lumenor::LoadImageFile(input, canvas);
+  // Pictures of 16 bits a channel too, as the window shows them when asked to.
+  lumenor::LoadImageFile(input, canvas, lumenor::DecodeOptions{.sixteenBit = true});
   if (!canvas.Messages().empty()) return Fail(input, canvas.Messages().front());
   if (canvas.Width() == 0 || canvas.Height() == 0)
     return Fail(input, "the picture has no pixels (" +

@@ -30,7 +30,8 @@ namespace fs = std::filesystem;
 // The load is checked first, then the PNG written from the file a row at a time: a worker holds a
 // few rows, never a picture.
 std::optional<std::string> Convert(const std::string& input, const std::string& output) {
-  const lumenor::LoadOutcome outcome = lumenor::CheckLoad(input);
+  constexpr lumenor::DecodeOptions kSixteenBit{.sixteenBit = true};
+  const lumenor::LoadOutcome outcome = lumenor::CheckLoad(input, kSixteenBit);
   if (!outcome.messages.empty()) {
     std::string why;
     for (const auto& message : outcome.messages)
@@ -42,7 +43,7 @@ std::optional<std::string> Convert(const std::string& input, const std::string& 
            lumenor::SizeText(outcome.header.width, outcome.header.height) + ")";
   // The output's name is made up here, not given: a link found there is never followed.
   lumenor::SaveFile file(output, input, lumenor::SaveFile::Links::kRefuse);
-  if (!lumenor::WriteFilePng(input, file)) return file.Error();
+  if (!lumenor::WriteFilePng(input, file, {}, kSixteenBit)) return file.Error();
   return std::nullopt;
 }
 
