@@ -1,5 +1,6 @@
 // lumenor-decode FILE [-o OUT.png|OUT.ppm] [--background RRGGBB]
 // lumenor-decode --png-dir DIR FILE...
+// lumenor-decode --check FILE|DIR...
 // lumenor-decode --help | --version
 //
 // Runs the viewer's load without a window: prints the window title on stdout and the text of
@@ -25,6 +26,7 @@
 #include <vector>
 
 #include "byte_source.h"
+#include "completeness.h"
 #include "deep_canvas.h"
 #include "image_header.h"
 #include "load_failure.h"
@@ -36,6 +38,7 @@
 #include "png_writer.h"
 #include "row_sink.h"
 #include "save_file.h"
+#include "sequence_check.h"
 
 namespace {
 
@@ -46,8 +49,9 @@ namespace fs = std::filesystem;
 constexpr lumenor::DecodeOptions kSixteenBit{.sixteenBit = true};
 
 constexpr const char* kUsage =
-    "usage: lumenor-decode FILE [-o OUT.png|OUT.ppm] [--background RRGGBB]\n"
-    "       lumenor-decode --png-dir DIR FILE...\n"
+    "usage: lumenor-decode FILE [-o OUT.png|OUT.ppm] [--background RRGGBB] [--strict]\n"
+    "       lumenor-decode --png-dir DIR [--strict] FILE...\n"
+    "       lumenor-decode --check FILE|DIR...\n"
     "       lumenor-decode --help | --version\n";
 
 std::optional<lumenor::Pixel> ParseColour(const std::string& text) {
@@ -76,6 +80,11 @@ std::optional<Format> FormatOf(const std::string& output) {
 int CannotWrite(const lumenor::SaveFile& file) {
   std::cerr << file.Error() << '\n';
   return 2;
+}
+
+std::string IncompleteText(const lumenor::Completeness& c) {
+  return "incomplete: " + std::to_string(c.completeRows) + " of " + std::to_string(c.rows) +
+         " rows";
 }
 
 // A box's text as the tool reports it: one line that starts with the file's name.
@@ -191,7 +200,7 @@ struct Arguments {
   std::optional<std::string> output;
   std::optional<std::string> pngFolder;
   std::optional<lumenor::Pixel> background;
-  bool help = false, version = false;
+  bool help = false, version = false, check = false, strict = false;
 };
 
 // The arguments, or what is wrong with them.
@@ -214,6 +223,10 @@ std::variant<Arguments, std::string> Parse(int argc, char** argv) {
       a.help = true;
     } else if (arg == "--version") {
       a.version = true;
+    } else if (arg == "--check") {
+      a.check = true;
+    } else if (arg == "--strict") {
+      a.strict = true;
     } else if (arg == "-o") {
       if (a.output) return std::string("-o is given twice");
       a.output = value();
@@ -255,6 +268,14 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  if (a.check) {
+    if (a.output || a.pngFolder || a.background || a.strict)
+      return Usage(
+          "--check reads headers and tables only: no -o, --png-dir, --background or --strict");
+    if (a.inputs.empty()) return Usage("--check: no FILE or DIR to check");
+    return CheckSequences(a.inputs);
+  }
+
   if (a.pngFolder) {
     std::error_code unused;
     if (a.output) return Usage("--png-dir names its outputs itself: no -o");
@@ -269,7 +290,7 @@ int main(int argc, char** argv) {
                 << '\n';
       return 1;
     }
-    return ConvertToPngFolder(*a.pngFolder, a.inputs);
+    return ConvertToPngFolder(*a.pngFolder, a.inputs, a.strict);
   }
 
   if (a.inputs.empty()) return Usage("no FILE given");
@@ -284,8 +305,19 @@ int main(int argc, char** argv) {
     file.emplace(*a.output, input);
     if (!file->Ok()) return CannotWrite(*file);
   }
-  if (*format == Format::kPng) return DecodeToPng(input, *file);
-  if (*format == Format::kPpm)
-    return DecodeToPpm(input, a.background.value_or(lumenor::kWorkspaceGrey), *file);
-  return CheckFile(input);
+  const auto completeness = lumenor::CheckFileCompleteness(input, kSixteenBit);
+  int status = 0;
+  if (*format == Format::kPng) {
+    status = DecodeToPng(input, *file);
+  } else if (*format == Format::kPpm) {
+    status = DecodeToPpm(input, a.background.value_or(lumenor::kWorkspaceGrey), *file);
+  } else {
+    status = CheckFile(input);
+  }
+  // A file that ends early is converted all the same, and said to be; --strict makes it a failure.
+  if (completeness.state == lumenor::Completeness::State::kIncomplete) {
+    std::cerr << input << ": " << IncompleteText(completeness) << '\n';
+    if (a.strict && status == 0) status = 1;
+  }
+  return status;
 }

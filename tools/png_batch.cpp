@@ -15,6 +15,7 @@
 #include <thread>
 #include <utility>
 
+#include "completeness.h"
 #include "image_header.h"
 #include "load_outcome.h"
 #include "one_line.h"
@@ -96,7 +97,8 @@ std::string PngPathFor(const std::string& folder, const std::string& input) {
   return (fs::path(folder) / base).string() + ".png";
 }
 
-int ConvertToPngFolder(const std::string& folder, const std::vector<std::string>& inputs) {
+int ConvertToPngFolder(const std::string& folder, const std::vector<std::string>& inputs,
+                       bool strict) {
   struct Job {
     std::string input, output;
     std::optional<std::string> refused;
@@ -140,7 +142,10 @@ int ConvertToPngFolder(const std::string& folder, const std::vector<std::string>
     for (std::size_t i = next++; i < jobs.size(); i = next++) {
       const Job& job = jobs[i];
       std::optional<std::string> failure = job.refused;
+      lumenor::Completeness completeness;
       try {
+        if (!failure)
+          completeness = lumenor::CheckFileCompleteness(job.input, {.sixteenBit = true});
         if (!failure) failure = Convert(job.input, job.output);
       } catch (const std::exception& e) {  // memory for the PNG's rows, a thread's own failure
         failure = e.what();
@@ -148,6 +153,10 @@ int ConvertToPngFolder(const std::string& folder, const std::vector<std::string>
       if (failure) {
         anyFailed = true;
         report.Failed(job.input, *failure);
+      } else if (completeness.state == lumenor::Completeness::State::kIncomplete) {
+        anyFailed = anyFailed || strict;
+        report.Failed(job.input, "incomplete: " + std::to_string(completeness.completeRows) +
+                                     " of " + std::to_string(completeness.rows) + " rows");
       }
       report.Done();
     }

@@ -43,8 +43,9 @@ std::set<std::string> Listing(const fs::path& folder) {
 }
 
 const std::string kUsage =
-    "usage: lumenor-decode FILE [-o OUT.png|OUT.ppm] [--background RRGGBB]\n"
-    "       lumenor-decode --png-dir DIR FILE...\n"
+    "usage: lumenor-decode FILE [-o OUT.png|OUT.ppm] [--background RRGGBB] [--strict]\n"
+    "       lumenor-decode --png-dir DIR [--strict] FILE...\n"
+    "       lumenor-decode --check FILE|DIR...\n"
     "       lumenor-decode --help | --version\n";
 
 // A mistake's line, then the usage.
@@ -434,6 +435,73 @@ TEST_F(Tool, SixteenBitPreviewsAreTheirEightBitTwins) {
     ASSERT_EQ(Run(thumbnail + "wide.rgb wide.png").exitCode, 0) << channels;
     ASSERT_EQ(Run(thumbnail + "narrow.rgb narrow.png").exitCode, 0) << channels;
     EXPECT_TRUE(ReadAll(dir_ / "wide.png") == ReadAll(dir_ / "narrow.png")) << channels;
+  }
+}
+
+// --check: a line for each file, then each sequence with its range and the frames missing from
+// it; a truncated frame and a gap each make it fail.
+TEST_F(Tool, CheckSaysWhichFramesAreIncompleteOrMissing) {
+  fs::create_directory(dir_ / "shot");
+  const auto frame = sgi::Rle({.name = "frame"}, sgi::Pattern(16, 10, 3));
+  for (const int n : {1, 2, 3, 4, 5, 6, 9, 10, 11, 12, 20})
+    Write("shot/s." + std::string(n < 10 ? "000" : "00") + std::to_string(n) + ".rgb", frame);
+  Write("shot/s.7.rgb", frame);                                           // padding may differ
+  Write("shot/s.0003.rgb", sgi::Bytes(frame.begin(), frame.end() - 40));  // being written
+  Write("shot/S.0001.RGB", frame);                                        // another sequence
+  Write("shot/bad.bw", sgi::EncodeHeader({.storage = 2}));
+  Write("shot/.hidden.0008.rgb", frame);
+  Write("shot/notes.txt", {'h', 'i'});
+  const ToolRun run = Decode("--check shot");
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out,
+            "shot/S.0001.RGB: ok\n"
+            "shot/bad.bw: refused: Unsupported compression flag:  2\n"
+            "shot/s.0001.rgb: ok\nshot/s.0002.rgb: ok\n"
+            "shot/s.0003.rgb: incomplete: 8 of 10 rows\n"
+            "shot/s.0004.rgb: ok\nshot/s.0005.rgb: ok\nshot/s.0006.rgb: ok\nshot/s.7.rgb: ok\n"
+            "shot/s.0009.rgb: ok\nshot/s.0010.rgb: ok\nshot/s.0011.rgb: ok\n"
+            "shot/s.0012.rgb: ok\nshot/s.0020.rgb: ok\n"
+            "shot/S.####.RGB: 1\n"
+            "shot/s.####.rgb: 1-20, missing 8, 13-19\n");
+  // Files named one by one, in the order given; all complete and no gap: 0.
+  const ToolRun good = Decode("--check shot/s.0002.rgb shot/s.0001.rgb missing.0003.rgb");
+  EXPECT_EQ(good.exitCode, 1);
+  EXPECT_EQ(good.out,
+            "shot/s.0002.rgb: ok\nshot/s.0001.rgb: ok\nmissing.0003.rgb: refused: There was an "
+            "error reading the file: No such file or directory (missing.0003.rgb)\n"
+            "shot/s.####.rgb: 1-2\nmissing.####.rgb: 3\n");
+  EXPECT_EQ(Decode("--check shot/s.0001.rgb shot/s.0002.rgb").exitCode, 0);
+  EXPECT_EQ(Decode("--check").err, Mistake("--check: no FILE or DIR to check"));
+}
+
+// A frame that ends early is converted as it is, said to be on stderr, and fails with --strict.
+TEST_F(Tool, IncompleteFilesAreConvertedAndSaidToBe) {
+  const auto whole = sgi::Verbatim({.name = "cut"}, sgi::Pattern(10, 8, 3));
+  Write("cut.rgb", sgi::Bytes(whole.begin(), whole.end() - 25));
+  fs::create_directory(dir_ / "out");
+  const std::string line = "cut.rgb: incomplete: 5 of 8 rows\n";
+  struct Case {
+    std::string args;
+    int exitCode;
+    std::string err;
+    std::string written;
+  };
+  const Case cases[] = {
+      {"cut.rgb", 0, line, ""},
+      {"cut.rgb -o a.png", 0, line, "a.png"},
+      {"cut.rgb -o b.ppm --strict", 1, line, "b.ppm"},
+      {"--png-dir out cut.rgb", 0, line, "out/cut.png"},
+      {"--png-dir out --strict cut.rgb", 1, line, "out/cut.png"},
+  };
+  for (const auto& c : cases) {
+    const ToolRun run = Decode(c.args);
+    EXPECT_EQ(run.exitCode, c.exitCode) << c.args;
+    EXPECT_EQ(run.err, c.err) << c.args;
+    if (!c.written.empty()) {
+      EXPECT_TRUE(fs::exists(dir_ / c.written)) << c.args;
+    }
+    fs::remove(dir_ / "out" / "cut.png");
   }
 }
 
