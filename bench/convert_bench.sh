@@ -64,6 +64,26 @@ echo "ours / ImageMagick: time $(ratio "$ours_s" "$magick_s"), processor time" \
   "$(ratio "$ours_cpu" "$magick_cpu"), size $(ratio "$ours_bytes" "$magick_bytes")"
 
 echo
+echo "1b. the same picture at 16 bits a channel (run-length, each value v * 257), medians of $runs runs"
+[ -f "$data/rgb16-rle.rgb" ] || "$build/bench/bench_tools" wide "$data/plasma.ppm" "$data/rgb16-rle.rgb"
+file16=$data/rgb16-rle.rgb
+cat "$file16" >/dev/null
+read -r load16_s load16_cpu _ <<<"$(measure "$decode" "$file16")"
+read -r ours16_s ours16_cpu ours16_kb <<<"$(measure "$decode" "$file16" -o "$data/ours16.png")"
+read -r magick16_s magick16_cpu _ <<<"$(measure "$convert" "sgi:$file16" "$data/magick16.png")"
+printf '%-30s %9s %9s %10s %12s\n' writer seconds cpu_s peak_MiB bytes
+printf '%-30s %9s %9s %10s %12s\n' "lumenor-decode (load only)" "$load16_s" "$load16_cpu" - \
+  "$(stat -c %s "$file16")"
+printf '%-30s %9s %9s %10.1f %12d\n' "lumenor-decode -o x.png" "$ours16_s" "$ours16_cpu" \
+  "$(awk "BEGIN{print $ours16_kb / 1024}")" "$(stat -c %s "$data/ours16.png")"
+printf '%-30s %9s %9s %10s %12d\n' "convert sgi:in.rgb x.png" "$magick16_s" "$magick16_cpu" - \
+  "$(stat -c %s "$data/magick16.png")"
+echo "ImageMagick / ours (16 bits): time $(ratio "$magick16_s" "$ours16_s"), processor time" \
+  "$(ratio "$magick16_cpu" "$ours16_cpu")"
+echo "load bytes per second, 8 bits over 16 bits: $(awk "BEGIN{printf \"%.3f\", \
+  ($(stat -c %s "$file") / $load_s) / ($(stat -c %s "$file16") / $load16_s)}")"
+
+echo
 echo "2. 100 files of 1024 x 1024 (RGB, run-length) to PNG, medians of $runs runs, $(nproc) cores"
 batch=$data/batch
 if [ ! -f "$batch/in/099.rgb" ]; then
