@@ -6,9 +6,12 @@
 #     time (one process after another), and the speed-up;
 #  3. the thumbnailer on a header that claims 32767 x 32767 RGBA with no pixels behind it
 #     (uncompressed and run-length) and on a 32767 x 32767 file of shared rows, at -s 256 and
-#     -s 1024: time and peak memory.
+#     -s 1024: time and peak memory;
+#  4. the converter's peak memory: the 512-byte files of 3. with no output and with -o x.png, and,
+#     with BIG=1 (2.3 GB of files), three 16000 x 16000 RGB run-length files to --png-dir and one
+#     to -o x.png.
 # Medians of RUNS runs (5 unless given). Prints figures; passes or fails nothing.
-#   bench/convert_bench.sh BUILD_DIR [RUNS]
+#   [BIG=1] bench/convert_bench.sh BUILD_DIR [RUNS]
 set -euo pipefail
 build=${1:-build/main}
 runs=${2:-5}
@@ -59,6 +62,26 @@ printf '%-30s %9s %9s %10.1f %12d\n' "convert sgi:in.rgb x.png" "$magick_s" "$ma
   "$(awk "BEGIN{print $magick_kb / 1024}")" "$magick_bytes"
 echo "ours / ImageMagick: time $(ratio "$ours_s" "$magick_s"), processor time" \
   "$(ratio "$ours_cpu" "$magick_cpu"), size $(ratio "$ours_bytes" "$magick_bytes")"
+
+echo
+echo "1b. the same picture at 16 bits a channel (run-length, each value v * 257), medians of $runs runs"
+[ -f "$data/rgb16-rle.rgb" ] || "$build/bench/bench_tools" wide "$data/plasma.ppm" "$data/rgb16-rle.rgb"
+file16=$data/rgb16-rle.rgb
+cat "$file16" >/dev/null
+read -r load16_s load16_cpu _ <<<"$(measure "$decode" "$file16")"
+read -r ours16_s ours16_cpu ours16_kb <<<"$(measure "$decode" "$file16" -o "$data/ours16.png")"
+read -r magick16_s magick16_cpu _ <<<"$(measure "$convert" "sgi:$file16" "$data/magick16.png")"
+printf '%-30s %9s %9s %10s %12s\n' writer seconds cpu_s peak_MiB bytes
+printf '%-30s %9s %9s %10s %12s\n' "lumenor-decode (load only)" "$load16_s" "$load16_cpu" - \
+  "$(stat -c %s "$file16")"
+printf '%-30s %9s %9s %10.1f %12d\n' "lumenor-decode -o x.png" "$ours16_s" "$ours16_cpu" \
+  "$(awk "BEGIN{print $ours16_kb / 1024}")" "$(stat -c %s "$data/ours16.png")"
+printf '%-30s %9s %9s %10s %12d\n' "convert sgi:in.rgb x.png" "$magick16_s" "$magick16_cpu" - \
+  "$(stat -c %s "$data/magick16.png")"
+echo "ImageMagick / ours (16 bits): time $(ratio "$magick16_s" "$ours16_s"), processor time" \
+  "$(ratio "$magick16_cpu" "$ours16_cpu")"
+echo "load bytes per second, 8 bits over 16 bits: $(awk "BEGIN{printf \"%.3f\", \
+  ($(stat -c %s "$file") / $load_s) / ($(stat -c %s "$file16") / $load16_s)}")"
 
 echo
 echo "2. 100 files of 1024 x 1024 (RGB, run-length) to PNG, medians of $runs runs, $(nproc) cores"
@@ -114,3 +137,27 @@ for name in header-only.rgb header-only-rle.rgb giant.rgb; do
       "$(awk "BEGIN{print $kb / 1024}")"
   done
 done
+
+echo
+echo "4. the converter's peak memory, medians of $runs runs"
+printf '%-44s %9s %9s %10s\n' command seconds cpu_s peak_MiB
+converter() {
+  local label=$1
+  shift
+  read -r seconds cpu kb <<<"$(measure "$@")"
+  printf '%-44s %9s %9s %10.1f\n' "$label" "$seconds" "$cpu" "$(awk "BEGIN{print $kb / 1024}")"
+}
+for name in header-only.rgb header-only-rle.rgb; do
+  converter "lumenor-decode $name" "$decode" "$data/$name"
+  converter "lumenor-decode $name -o x.png" "$decode" "$data/$name" -o "$data/x.png"
+done
+if [ "${BIG:-0}" = 1 ]; then
+  for n in 1 2 3; do
+    [ -f "$data/big$n.rgb" ] || pnmtile 16000 16000 "$data/plasma.ppm" | pnmtosgi -rle \
+      >"$data/big$n.rgb" 2>/dev/null
+  done
+  mkdir -p "$data/big-out"
+  converter "--png-dir, three 16000 x 16000" "$decode" --png-dir "$data/big-out" \
+    "$data"/big[123].rgb
+  converter "16000 x 16000 -o x.png" "$decode" "$data/big1.rgb" -o "$data/x.png"
+fi

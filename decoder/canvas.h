@@ -48,6 +48,11 @@ class Canvas {
     for (int y = top; y <= bottom; ++y) std::fill_n(Scanline(y), Width(), pixel);
   }
 
+  // Row y is to be painted exactly as row below was, over what row below held before it was
+  // painted. A canvas whose rows all start alike can take it without the pixels and return true;
+  // false has it painted.
+  virtual bool RepeatRow(int /*y*/, int /*below*/) { return false; }
+
   virtual void SetTitle(const std::string& utf8Title) = 0;
   // A modal box titled "Error" with the critical icon; lines are broken by CR LF.
   virtual void ShowError(const std::string& utf8Text) = 0;

@@ -29,10 +29,10 @@ ImageHeader ReadHeader(ByteSource& source) {
   return h;
 }
 
-std::optional<std::string> HeaderRejection(const ImageHeader& h) {
+std::optional<std::string> HeaderRejection(const ImageHeader& h, const DecodeOptions& options) {
   if (h.magic != kMagic) return "Header doesn't check out: " + FormatReportValue(h.magic);
   if (h.storage > 1) return "Unsupported compression flag: " + FormatReportValue(h.storage);
-  if (h.bytesPerChannel != 1)
+  if (h.bytesPerChannel != 1 && !(h.bytesPerChannel == 2 && options.sixteenBit))
     return "Unsupported bytes per component: " + FormatReportValue(h.bytesPerChannel);
   if (h.dimension < 1 || h.dimension > 3)
     return "Unsupported Dimension: " + FormatReportValue(h.dimension);

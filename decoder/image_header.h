@@ -30,12 +30,20 @@ struct ImageHeader {
   std::int32_t colourMap = 0;
 };
 
+// What a load may decode beyond what the window shows by default.
+struct DecodeOptions {
+  // Pictures of two bytes a channel (values 0 to 65535). Off, they are refused with the bytes per
+  // channel report, as the window does unless asked.
+  bool sixteenBit = false;
+};
+
 // Reads the header; bytes past the end of the file read as zeros.
 ImageHeader ReadHeader(ByteSource& source);
 
 // The box for a header whose pixels cannot be looked at (magic number, storage, bytes per
 // channel and dimension, checked in that order), or nothing when those pass.
-std::optional<std::string> HeaderRejection(const ImageHeader& header);
+std::optional<std::string> HeaderRejection(const ImageHeader& header,
+                                           const DecodeOptions& options = {});
 
 // Throws LoadFailure for a picture larger than kMaxImageSide on a side.
 void CheckSize(const ImageHeader& header);

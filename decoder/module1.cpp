@@ -70,26 +70,31 @@ class ProgressRule {
 int FirstRowPastTheEnd(std::uint64_t fileSize, const ImageHeader& h) {
   if (fileSize <= kHeaderSize) return 0;
   if (h.width == 0) return h.height;
-  const std::uint64_t width = static_cast<std::uint64_t>(h.width);
+  const std::uint64_t width = static_cast<std::uint64_t>(h.width) * h.bytesPerChannel;
   const std::uint64_t rowsHeld = (fileSize - kHeaderSize + width - 1) / width;
   return static_cast<int>(std::min<std::uint64_t>(rowsHeld, static_cast<std::uint64_t>(h.height)));
 }
 
-ChannelRows AllocateRowBuffers(int width, unsigned channels) {
+// The bytes of one row of one channel: a byte a value, or two in pictures of 16 bits.
+std::size_t RowBytes(const ImageHeader& h) {
+  return static_cast<std::size_t>(h.width) * h.bytesPerChannel;
+}
+
+ChannelRows AllocateRowBuffers(const ImageHeader& h) {
   ChannelRows rows;
-  for (unsigned c = 0; c < channels; ++c) rows[c].assign(static_cast<std::size_t>(width), 0);
+  for (unsigned c = 0; c < h.channels; ++c) rows[c].assign(RowBytes(h), 0);
   return rows;
 }
 
 // Uncompressed grey: plane 0 only, rows bottom-up in file order.
 void DecodeVerbatimGrey(ByteSource& source, const ImageHeader& h, RowSink& sink) {
   const auto width = static_cast<std::size_t>(h.width);
-  std::vector<std::uint8_t> row(width);
+  std::vector<std::uint8_t> row(RowBytes(h));
   ProgressRule progress(sink, h.height, ProgressRule::Counting::kPictureRows);
   const int held = FirstRowPastTheEnd(source.Size(), h);
   for (int r = 0; r < held; ++r) {
     if (width > 0) {
-      source.ReadAt(kHeaderSize + static_cast<std::uint64_t>(r) * width, row);
+      source.ReadAt(kHeaderSize + static_cast<std::uint64_t>(r) * row.size(), row);
       sink.GreyRow(h.height - 1 - r, row.data(), width);
     }
     progress.RowDone(r);
@@ -102,18 +107,28 @@ void DecodeVerbatimGrey(ByteSource& source, const ImageHeader& h, RowSink& sink)
 void DecodeVerbatimChannels(ByteSource& source, const ImageHeader& h, RowSink& sink) {
   if (h.width == 0 || h.height == 0)
     throw LoadFailure("The picture has no pixels (" + SizeText(h.width, h.height) + ")");
-  const auto width = static_cast<std::uint64_t>(h.width);
-  const std::uint64_t planeSize = width * static_cast<std::uint64_t>(h.height);
-  auto rows = AllocateRowBuffers(h.width, h.channels);
+  const std::uint64_t rowBytes = RowBytes(h);
+  const std::uint64_t planeSize = rowBytes * static_cast<std::uint64_t>(h.height);
+  auto rows = AllocateRowBuffers(h);
   ProgressRule progress(sink, h.height, ProgressRule::Counting::kFileRows);
   const int held = FirstRowPastTheEnd(source.Size(), h);
   for (int r = 0; r < held; ++r) {
     for (unsigned c = 0; c < h.channels; ++c)
-      source.ReadAt(kHeaderSize + c * planeSize + static_cast<std::uint64_t>(r) * width, rows[c]);
-    sink.ChannelRow(h.height - 1 - r, rows, rows[0].size());
+      source.ReadAt(kHeaderSize + c * planeSize + static_cast<std::uint64_t>(r) * rowBytes,
+                    rows[c]);
+    sink.ChannelRow(h.height - 1 - r, rows, static_cast<std::size_t>(h.width));
     progress.RowDone(r);
   }
   progress.ZeroRowsFrom(held);
+}
+
+// Whether row r is stored where row r - 1 is in every channel: then it decodes to exactly what
+// the buffers hold already, and need not be decoded at all.
+bool StoredAsRowBelow(const RowTables& tables, int r, unsigned channels) {
+  if (r == 0) return false;
+  for (unsigned c = 0; c < channels; ++c)
+    if (tables.Offset(r, c) != tables.Offset(r - 1, c)) return false;
+  return true;
 }
 
 // Run-length grey. Every row is found through the offset table (writers store rows in any order
@@ -121,13 +136,17 @@ void DecodeVerbatimChannels(ByteSource& source, const ImageHeader& h, RowSink& s
 void DecodeRleGrey(ByteSource& source, const ImageHeader& h, const RowTables& tables,
                    RowSink& sink) {
   const auto width = static_cast<std::size_t>(h.width);
-  std::vector<std::uint8_t> row(width);
-  RowFetcher fetcher(source, MaxRleRowBytes(width));
+  std::vector<std::uint8_t> row(RowBytes(h));
+  RowFetcher fetcher(source, MaxRleRowBytes(width, h.bytesPerChannel));
   ProgressRule progress(sink, h.height, ProgressRule::Counting::kPictureRows);
+  std::size_t count = 0;
   for (int r = 0; r < h.height; ++r) {
-    const auto count = static_cast<std::size_t>(
-        DecodeStoredRow(fetcher, tables, r, 0, row, LongRows::kClip, ReadAhead::kRowsToCome));
-    if (count > 0) sink.GreyRow(h.height - 1 - r, row.data(), count);
+    const int y = h.height - 1 - r;
+    const bool repeated = StoredAsRowBelow(tables, r, 1);
+    if (!repeated)
+      count = static_cast<std::size_t>(
+          DecodeStoredRow(fetcher, tables, r, 0, row, LongRows::kClip, ReadAhead::kRowsToCome));
+    if (count > 0 && !(repeated && sink.RepeatRow(y))) sink.GreyRow(y, row.data(), count);
     progress.RowDone(r);
   }
 }
@@ -140,19 +159,24 @@ void DecodeRleChannels(ByteSource& source, const ImageHeader& h, const RowTables
                        RowSink& sink) {
   if (h.width == 0)
     throw LoadFailure("The picture has no pixels (" + SizeText(h.width, h.height) + ")");
-  auto rows = AllocateRowBuffers(h.width, h.channels);
+  auto rows = AllocateRowBuffers(h);
   std::size_t extent = 0;
-  RowFetcher fetcher(source, MaxRleRowBytes(static_cast<std::size_t>(h.width)));
+  RowFetcher fetcher(source, MaxRleRowBytes(static_cast<std::size_t>(h.width), h.bytesPerChannel));
   ProgressRule progress(sink, h.height, ProgressRule::Counting::kPictureRows);
   for (int r = 0; r < h.height; ++r) {
-    const int overflow =
-        DecodeChannelRows(fetcher, tables, r, h.channels, rows, extent, ReadAhead::kRowsToCome)
-            .overflow;
-    if (overflow >= 0)
-      throw LoadFailure("Row " + std::to_string(r) + " of channel " + std::to_string(overflow) +
-                        " holds more than " + std::to_string(h.width) + " pixels");
     const int y = h.height - 1 - r;
-    if (extent == 0) {
+    const bool repeated = StoredAsRowBelow(tables, r, h.channels);
+    if (!repeated) {
+      const int overflow =
+          DecodeChannelRows(fetcher, tables, r, h.channels, rows, extent, ReadAhead::kRowsToCome)
+              .overflow;
+      if (overflow >= 0)
+        throw LoadFailure("Row " + std::to_string(r) + " of channel " + std::to_string(overflow) +
+                          " holds more than " + std::to_string(h.width) + " pixels");
+    }
+    if (repeated && sink.RepeatRow(y)) {
+      // taken as the row below
+    } else if (extent == 0) {
       sink.ZeroRows(y, y);
     } else {
       sink.ChannelRow(y, rows, extent);
@@ -175,10 +199,10 @@ void RunPixelStage(ByteSource& source, const ImageHeader& h, RowSink& sink) {
   sink.Report(ChannelRejection(h.channels));
 }
 
-void DecodePicture(ByteSource& source, RowSink& sink) {
+void DecodePicture(ByteSource& source, RowSink& sink, const DecodeOptions& options) {
   const ImageHeader h = ReadHeader(source);
   sink.HeaderRead(h);
-  if (const auto rejection = HeaderRejection(h)) return sink.Report(*rejection);
+  if (const auto rejection = HeaderRejection(h, options)) return sink.Report(*rejection);
   CheckSize(h);
   if (!sink.Allocate(h))
     throw LoadFailure("Not enough memory for a picture of " + SizeText(h.width, h.height) +
@@ -214,50 +238,72 @@ class CanvasRows final : public RowSink {
 
   bool Allocate(const ImageHeader& header) override {
     channels_ = header.channels;
+    wide_ = header.bytesPerChannel == 2;
+    if (wide_ && HasPixelPath(channels_)) {
+      for (unsigned c = 0; c < channels_; ++c)
+        narrow_[c].assign(static_cast<std::size_t>(header.width), 0);
+    }
     return canvas_.Resize(header.width, header.height);
   }
   void Named(const std::string& utf8Name) override { canvas_.SetTitle("Lumenor - " + utf8Name); }
   void Report(const std::string& utf8Text) override { canvas_.ShowError(utf8Text); }
   // A short grey row leaves the rest of the canvas row as it was.
+  // 16-bit values reach the screen as round(v * 255 / 65535), and are blended as such.
   void GreyRow(int y, const std::uint8_t* values, std::size_t count) override {
+    if (wide_) {
+      NarrowRow(values, narrow_[0].data(), count);
+      values = narrow_[0].data();
+    }
     WriteGreyRow(canvas_.Scanline(y), values, count);
   }
   void ChannelRow(int y, const ChannelRows& rows, std::size_t extent) override {
+    if (wide_)
+      for (unsigned c = 0; c < channels_; ++c) NarrowRow(rows[c].data(), narrow_[c].data(), extent);
+    const ChannelRows& shown = wide_ ? narrow_ : rows;
     Pixel* line = canvas_.Scanline(y);
-    WriteRow(line, rows, channels_, extent);
-    if (!HasAlpha(channels_)) std::fill(line + extent, line + rows[0].size(), kBlack);
+    WriteRow(line, shown, channels_, extent);
+    if (!HasAlpha(channels_)) std::fill(line + extent, line + shown[0].size(), kBlack);
   }
   void ZeroRows(int top, int bottom) override {
     if (!HasAlpha(channels_)) canvas_.FillRows(top, bottom, kBlack);
   }
+  bool RepeatRow(int y) override { return canvas_.RepeatRow(y, y + 1); }
   bool Progress(int top, int bottom) override { return canvas_.Progress(top, bottom); }
 
  private:
   Canvas& canvas_;
   unsigned channels_ = 0;
+  bool wide_ = false;   // 16-bit values
+  ChannelRows narrow_;  // their 8-bit screen values
 };
 
 }  // namespace
 
-void DecodeThrough(ByteSource& source, RowSink& sink) {
-  RunTrapped(sink, [&] { DecodePicture(source, sink); });
+void DecodeThrough(ByteSource& source, RowSink& sink, const DecodeOptions& options) {
+  RunTrapped(sink, [&] { DecodePicture(source, sink, options); });
 }
 
-void DecodeFileThrough(const std::string& fileName, RowSink& sink) {
+void DecodeFileThrough(const std::string& fileName, RowSink& sink, const DecodeOptions& options) {
   RunTrapped(sink, [&] {
     FileSource file(fileName);
-    DecodePicture(file, sink);
+    DecodePicture(file, sink, options);
   });
 }
 
 void LoadImageFile(const std::string& fileName, Canvas& canvas) {
-  CanvasRows sink(canvas);
-  DecodeFileThrough(fileName, sink);
+  LoadImageFile(fileName, canvas, DecodeOptions{});
 }
 
-void LoadImage(ByteSource& source, Canvas& canvas) {
+void LoadImageFile(const std::string& fileName, Canvas& canvas, const DecodeOptions& options) {
   CanvasRows sink(canvas);
-  DecodeThrough(source, sink);
+  DecodeFileThrough(fileName, sink, options);
+}
+
+void LoadImage(ByteSource& source, Canvas& canvas) { LoadImage(source, canvas, DecodeOptions{}); }
+
+void LoadImage(ByteSource& source, Canvas& canvas, const DecodeOptions& options) {
+  CanvasRows sink(canvas);
+  DecodeThrough(source, sink, options);
 }
 
 }  // namespace lumenor

@@ -8,6 +8,7 @@
 #include <new>
 #include <utility>
 
+#include "load_failure.h"
 #include "save_file.h"
 #include "stored_image.h"
 
@@ -96,9 +97,9 @@ int ZlibStrategy(PngStrategy strategy) {
 constexpr png_size_t kChunkSize = std::size_t{1} << 17;
 
 bool Start(png_structp png, png_infop info, png_uint_32 width, png_uint_32 height,
-           unsigned channels, png_textp title, const PngSettings& settings) {
+           unsigned channels, int bitDepth, png_textp title, const PngSettings& settings) {
   if (setjmp(png_jmpbuf(png))) return false;
-  png_set_IHDR(png, info, width, height, 8, ColourType(channels), PNG_INTERLACE_NONE,
+  png_set_IHDR(png, info, width, height, bitDepth, ColourType(channels), PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   if (title != nullptr) png_set_text(png, info, title, 1);
   png_set_filter(png, PNG_FILTER_TYPE_BASE, FilterMask(settings.filter));
@@ -134,9 +135,13 @@ std::string PngTitleText(std::span<const std::uint8_t> latin1Name) {
 }
 
 PngWriter::PngWriter(Sink sink, int width, int height, unsigned channels,
-                     std::span<const std::uint8_t> title, const PngSettings& settings)
+                     std::span<const std::uint8_t> title, const PngSettings& settings, int bitDepth)
     : state_(std::make_unique<State>()) {
   state_->sink = std::move(sink);
+  if (bitDepth != 8 && bitDepth != 16) {
+    state_->error = "a PNG here has 8 or 16 bits a channel, not " + std::to_string(bitDepth);
+    return;
+  }
   if (width < 1 || height < 1 || channels < 1 || channels > 4) {
     state_->error = "a PNG needs 1 to 4 channels and at least one pixel (" + std::to_string(width) +
                     " x " + std::to_string(height) + ", " + std::to_string(channels) + " channels)";
@@ -159,7 +164,7 @@ PngWriter::PngWriter(Sink sink, int width, int height, unsigned channels,
   entry.text = text.data();
   entry.text_length = text.size();
   if (!Start(state_->png, state_->info, static_cast<png_uint_32>(width),
-             static_cast<png_uint_32>(height), channels, text.empty() ? nullptr : &entry,
+             static_cast<png_uint_32>(height), channels, bitDepth, text.empty() ? nullptr : &entry,
              settings) &&
       state_->error.empty())
     state_->error = "the PNG could not be started";
@@ -186,21 +191,52 @@ bool PngWriter::Finish() {
 std::string EncodeStoredImagePng(const StoredImage& image, PngWriter::Sink sink,
                                  const PngSettings& settings) {
   PngWriter writer(std::move(sink), image.width, image.height, image.channels, image.header.name,
-                   settings);
+                   settings, 8 * static_cast<int>(image.bytesPerChannel));
   for (int y = 0; y < image.height && writer.Ok(); ++y) writer.WriteRow(image.Row(y));
   return writer.Finish() ? std::string() : writer.Error();
 }
 
-bool WriteStoredImagePng(const StoredImage& image, SaveFile& file, const PngSettings& settings) {
+std::string EncodeFilePng(const std::string& fileName, PngWriter::Sink sink,
+                          const PngSettings& settings, const DecodeOptions& options) {
+  try {
+    // Top row first, each right after the one above it: the order a row reader is quickest in.
+    RowReader reader(std::make_unique<FileSource>(fileName), RowReader::Rows::kCheckInOrder,
+                     options);
+    const ImageHeader& header = reader.Header();
+    PngWriter writer(std::move(sink), header.width, header.height, header.channels, header.name,
+                     settings, 8 * static_cast<int>(header.bytesPerChannel));
+    for (int y = 0; y < header.height && writer.Ok(); ++y) writer.WriteRow(reader.Row(y).data());
+    return writer.Finish() ? std::string() : writer.Error();
+  } catch (const LoadFailure& e) {
+    return e.what();
+  }
+}
+
+namespace {
+
+bool WriteAndCommit(SaveFile& file, const std::function<std::string(PngWriter::Sink)>& encode) {
   if (!file.Ok()) return false;
-  const std::string error = EncodeStoredImagePng(
-      image, [&file](std::span<const std::uint8_t> bytes) { return file.Write(bytes); }, settings);
+  const std::string error =
+      encode([&file](std::span<const std::uint8_t> bytes) { return file.Write(bytes); });
   if (!error.empty()) {
     // The file's own failure says more than the writer's (which only saw the output stop).
     file.Abandon("cannot be written: " + error);
     return false;
   }
   return file.Commit();
+}
+
+}  // namespace
+
+bool WriteStoredImagePng(const StoredImage& image, SaveFile& file, const PngSettings& settings) {
+  return WriteAndCommit(
+      file, [&](PngWriter::Sink sink) { return EncodeStoredImagePng(image, sink, settings); });
+}
+
+bool WriteFilePng(const std::string& fileName, SaveFile& file, const PngSettings& settings,
+                  const DecodeOptions& options) {
+  return WriteAndCommit(
+      file, [&](PngWriter::Sink sink) { return EncodeFilePng(fileName, sink, settings, options); });
 }
 
 }  // namespace lumenor

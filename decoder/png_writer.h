@@ -6,6 +6,8 @@
 #include <span>
 #include <string>
 
+#include "image_header.h"
+
 namespace lumenor {
 
 class SaveFile;
@@ -24,8 +26,9 @@ struct PngSettings {
   PngStrategy strategy = PngStrategy::kRunLength;
 };
 
-// Writes an 8-bit PNG row by row, top row first: grey (1 channel), grey and alpha (2), RGB (3)
-// or RGBA (4), the bytes of a row as the picture's stored values lay them out. It holds a few
+// Writes a PNG of 8 or 16 bits a channel row by row, top row first: grey (1 channel), grey and
+// alpha (2), RGB (3) or RGBA (4), the bytes of a row as the picture's stored values lay them out
+// (16-bit values big-endian, as PNG has them). It holds a few
 // rows, never the picture. The encoded bytes go to sink, which returns false to stop; after a
 // failure every call returns false and Error() says why.
 class PngWriter {
@@ -35,12 +38,13 @@ class PngWriter {
   // title: the picture's name in Latin-1, up to its first zero byte; written as the PNG's
   // "Title" text, without the control characters PNG text may not hold. None when empty.
   PngWriter(Sink sink, int width, int height, unsigned channels,
-            std::span<const std::uint8_t> title = {}, const PngSettings& settings = {});
+            std::span<const std::uint8_t> title = {}, const PngSettings& settings = {},
+            int bitDepth = 8);
   ~PngWriter();
   PngWriter(const PngWriter&) = delete;
   PngWriter& operator=(const PngWriter&) = delete;
 
-  // width * channels bytes.
+  // width * channels values, bitDepth / 8 bytes each.
   bool WriteRow(const std::uint8_t* row);
   // After the last row: ends the PNG.
   bool Finish();
@@ -64,5 +68,15 @@ bool WriteStoredImagePng(const StoredImage& image, SaveFile& file,
 // why it failed.
 std::string EncodeStoredImagePng(const StoredImage& image, PngWriter::Sink sink,
                                  const PngSettings& settings = {});
+
+// The same PNG as EncodeStoredImagePng(LoadStoredImage(fileName)), byte for byte, read from the
+// file a row at a time as it is written: memory is a few rows and the tables, never the picture.
+// For a file whose load gives values (LoadOutcome::HasValues): an empty string, or why it failed.
+// Pictures of 16 bits (with options.sixteenBit) give 16-bit PNGs of their stored values.
+std::string EncodeFilePng(const std::string& fileName, PngWriter::Sink sink,
+                          const PngSettings& settings = {}, const DecodeOptions& options = {});
+// That PNG written to file and committed; false with file.Error() saying why, nothing left behind.
+bool WriteFilePng(const std::string& fileName, SaveFile& file, const PngSettings& settings = {},
+                  const DecodeOptions& options = {});
 
 }  // namespace lumenor

@@ -37,6 +37,49 @@ std::ptrdiff_t DecodeRleRow(std::span<const std::uint8_t> in, std::span<std::uin
   return static_cast<std::ptrdiff_t>(i);
 }
 
+std::ptrdiff_t DecodeRleRow16(std::span<const std::uint8_t> in, std::span<std::uint8_t> out,
+                              LongRows longRows) {
+  const std::uint8_t* p = in.data();
+  const std::uint8_t* const end = p + (in.size() & ~std::size_t{1});  // whole words only
+  const std::size_t width = out.size() / 2;
+  std::uint8_t* const values = out.data();
+  std::size_t i = 0;
+  for (;;) {
+    if (p == end) return kInputShort;
+    const unsigned k = p[1];  // the count word's low byte
+    p += 2;
+    const std::size_t n = k & 0x7Fu;
+    if (n == 0) break;
+    const bool copy = (k & 0x80u) != 0;
+    if (copy ? static_cast<std::size_t>(end - p) < 2 * n : p == end) return kInputShort;
+    const std::size_t take = std::min(n, width - i);
+    if (n > width - i && longRows == LongRows::kFail) return kRowOverflow;
+    if (copy) {
+      std::memcpy(values + 2 * i, p, 2 * take);
+      p += 2 * n;
+    } else {
+      // Short runs (most of them) a pair of bytes at a time; long ones as the values written so
+      // far copied after themselves.
+      std::uint8_t* const run = values + 2 * i;
+      const std::uint8_t high = p[0], low = p[1];
+      if (take <= 32) {
+        for (std::size_t m = 0; m < take; ++m) {
+          run[2 * m] = high;
+          run[2 * m + 1] = low;
+        }
+      } else {
+        std::memcpy(run, p, 2);
+        for (std::size_t done = 1; done < take; done *= 2)
+          std::memcpy(run + 2 * done, run, 2 * std::min(done, take - done));
+      }
+      p += 2;
+    }
+    i += take;
+    if (take < n) return static_cast<std::ptrdiff_t>(width);
+  }
+  return static_cast<std::ptrdiff_t>(i);
+}
+
 namespace {
 
 // Windows hold at least this much, so that a stream of rows costs few system calls.

@@ -27,10 +27,18 @@ constexpr std::ptrdiff_t kInputShort = -2;
 std::ptrdiff_t DecodeRleRow(std::span<const std::uint8_t> in, std::span<std::uint8_t> out,
                             LongRows longRows);
 
+// The same for a row of 16-bit values, two bytes each, big-endian, in out as in the file: each
+// packet starts with a 16-bit word whose low byte is the count byte above (the high byte is not
+// looked at), followed by n values or the one value of a run. Returns a count of values.
+std::ptrdiff_t DecodeRleRow16(std::span<const std::uint8_t> in, std::span<std::uint8_t> out,
+                              LongRows longRows);
+
 // The most bytes DecodeRleRow can consume for a row of the given width before it ends or
 // overflows: every packet but the last covers n >= 1 values with at most 2n bytes, and the last
-// one takes at most 128 bytes.
-constexpr std::size_t MaxRleRowBytes(std::size_t width) { return 2 * width + 128; }
+// one takes at most 128 bytes. Twice that for 16-bit values.
+constexpr std::size_t MaxRleRowBytes(std::size_t width, unsigned bytesPerValue = 1) {
+  return bytesPerValue * (2 * width + 128);
+}
 
 // Hands out byte stretches of a file at arbitrary offsets from a few windows, reading each byte
 // about once. A stretch held by a window costs nothing. One that runs on past the end of a window

@@ -25,19 +25,25 @@ class RowSink {
   virtual void Named(const std::string& utf8Name) = 0;
   // The text of a box: a header that cannot be used, or a read error.
   virtual void Report(const std::string& utf8Text) = 0;
+  // Values are a byte each, or two (big-endian) when the header says two bytes a channel.
   // Grey row y holds count values from its start on; what lies beyond was not decoded.
   virtual void GreyRow(int y, const std::uint8_t* values, std::size_t count) = 0;
   // Row y is in the channel buffers; from extent on every buffer holds zeros.
   virtual void ChannelRow(int y, const ChannelRows& rows, std::size_t extent) = 0;
   // Rows top..bottom are zeros in every channel (they lie past the end of the file).
   virtual void ZeroRows(int top, int bottom) = 0;
+  // Row y holds exactly what row y + 1 was delivered with (a run-length row stored where the row
+  // below is, in every channel: files share identical rows). True when the sink has taken it so;
+  // false has it delivered as any other row.
+  virtual bool RepeatRow(int /*y*/) { return false; }
   // A progress point: rows top..bottom changed since the last one. False abandons the decode.
   virtual bool Progress(int top, int bottom) = 0;
 };
 
 // Decodes the file through sink: the header's checks, then the rows. Every outcome, read errors
 // included, is reported through the sink; nothing is thrown.
-void DecodeThrough(ByteSource& source, RowSink& sink);
-void DecodeFileThrough(const std::string& fileName, RowSink& sink);
+void DecodeThrough(ByteSource& source, RowSink& sink, const DecodeOptions& options = {});
+void DecodeFileThrough(const std::string& fileName, RowSink& sink,
+                       const DecodeOptions& options = {});
 
 }  // namespace lumenor

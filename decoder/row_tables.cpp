@@ -26,7 +26,9 @@ std::uint32_t BigEndianAt(const std::vector<std::uint8_t>& bytes, std::size_t en
 }  // namespace
 
 RowTables::RowTables(ByteSource& source, const ImageHeader& h, bool wholeTables)
-    : height_(h.height), channels_(wholeTables ? h.channels : 1) {
+    : height_(h.height),
+      channels_(wholeTables ? h.channels : 1),
+      bytesPerValue_(h.bytesPerChannel == 2 ? 2 : 1) {
   const std::uint64_t entries = static_cast<std::uint64_t>(h.height) * h.channels;
   if (entries == 0)
     throw LoadFailure("The run-length offset table is empty (" + std::to_string(h.height) +
@@ -85,16 +87,18 @@ std::ptrdiff_t DecodeStoredRow(RowFetcher& fetcher, const RowTables& tables, int
                                ReadAhead readAhead) {
   const std::uint64_t offset = tables.Offset(r, c);
   if (offset >= fetcher.FileSize()) return 0;
-  const std::size_t longest = MaxRleRowBytes(out.size());
+  const unsigned bytesPerValue = tables.BytesPerValue();
+  const auto decode = bytesPerValue == 2 ? DecodeRleRow16 : DecodeRleRow;
+  const std::size_t longest = MaxRleRowBytes(out.size() / bytesPerValue, bytesPerValue);
   const std::size_t first = tables.FirstRead(r, c, longest);
   const auto readUpTo = [&] {
     return readAhead == ReadAhead::kRowsToCome ? tables.ReadUpTo(r, c, longest, fetcher.Capacity())
                                                : offset + first;
   };
-  std::ptrdiff_t count = DecodeRleRow(fetcher.Fetch(offset, first, c, readUpTo), out, longRows);
+  std::ptrdiff_t count = decode(fetcher.Fetch(offset, first, c, readUpTo), out, longRows);
   if (count == kInputShort && first < longest)  // the length table said too little
-    count = DecodeRleRow(fetcher.Fetch(offset, longest, c, [&] { return offset + longest; }), out,
-                         longRows);
+    count =
+        decode(fetcher.Fetch(offset, longest, c, [&] { return offset + longest; }), out, longRows);
   assert(count != kInputShort && "MaxRleRowBytes bytes always end or overflow a row");
   if (count == kInputShort) throw std::logic_error("a run-length row outran its longest read");
   return count;

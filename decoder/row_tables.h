@@ -35,6 +35,8 @@ class RowTables {
                          std::size_t capacity) const;
   // The lowest row with a negative offset in any channel (a load stops there), or the height.
   int FirstRowWithNegativeOffset() const;
+  // The bytes of one stored value: 1, or 2 in pictures of 16 bits.
+  unsigned BytesPerValue() const { return bytesPerValue_; }
 
  private:
   std::size_t Index(int row, unsigned channel) const {
@@ -42,6 +44,7 @@ class RowTables {
   }
   int height_;
   unsigned channels_;
+  unsigned bytesPerValue_;
   std::vector<std::int32_t> offsets_;
   std::vector<std::uint32_t> lengths_;
 };
@@ -49,7 +52,8 @@ class RowTables {
 // How far a fetch reads: along the rows to come (a whole load), or the one row asked for.
 enum class ReadAhead { kRowsToCome, kThisRow };
 
-// Decodes row r of channel c into out, reading about as many bytes as the row is stored in. A row
+// Decodes row r of channel c into out (BytesPerValue() bytes a value), reading about as many bytes
+// as the row is stored in; returns a count of values, as DecodeRleRow. A row
 // that starts at or past the end of the file reads as a zero count byte: it decodes nothing, and
 // costs no read.
 std::ptrdiff_t DecodeStoredRow(RowFetcher& fetcher, const RowTables& tables, int r, unsigned c,

@@ -77,8 +77,34 @@ void WriteRow(Pixel* line, const ChannelRows& channels, unsigned channelCount, s
   }
 }
 
+// round(v / 257) is (v + 128) / 257 (v = 257q + s rounds up exactly when s >= 129; the quotient
+// is never half-way, 257 being odd), which is (v * 255 + 32895) >> 16 for every v up to 65535
+// (checked for each): no division, so the loop vectorises.
+void NarrowRow(const std::uint8_t* __restrict wide, std::uint8_t* __restrict narrow,
+               std::size_t count) {
+  for (std::size_t x = 0; x < count; ++x) {
+    const std::uint32_t v = std::uint32_t{wide[2 * x]} << 8 | wide[2 * x + 1];
+    narrow[x] = static_cast<std::uint8_t>((v * 255 + 32895) >> 16);
+  }
+}
+
+namespace {
+
+void InterleaveWideRow(std::uint8_t* __restrict out, const ChannelRows& channels,
+                       unsigned channelCount, std::size_t count) {
+  for (unsigned c = 0; c < channelCount; ++c) {
+    const std::uint8_t* __restrict in = channels[c].data();
+    std::uint8_t* __restrict at = out + 2 * c;
+    const std::size_t step = 2 * std::size_t{channelCount};
+    for (std::size_t x = 0; x < count; ++x) std::memcpy(at + step * x, in + 2 * x, 2);
+  }
+}
+
+}  // namespace
+
 void InterleaveRow(std::uint8_t* __restrict out, const ChannelRows& channels, unsigned channelCount,
-                   std::size_t count) {
+                   std::size_t count, unsigned bytesPerValue) {
+  if (bytesPerValue == 2) return InterleaveWideRow(out, channels, channelCount, count);
   const std::uint8_t* __restrict first = channels[0].data();
   const std::uint8_t* __restrict second = channels[std::min(1u, channelCount - 1)].data();
   const std::uint8_t* __restrict third = channels[std::min(2u, channelCount - 1)].data();

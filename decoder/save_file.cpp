@@ -39,7 +39,8 @@ std::string FolderOf(const std::string& path) {
 
 }  // namespace
 
-SaveFile::SaveFile(const std::string& path, const std::string& protectedPath) : path_(path) {
+SaveFile::SaveFile(const std::string& path, const std::string& protectedPath, Links links)
+    : path_(path) {
   if (path.empty()) {
     error_ = "no file name given";
     return;
@@ -48,6 +49,10 @@ SaveFile::SaveFile(const std::string& path, const std::string& protectedPath) : 
   target_ = path;
   std::error_code failed;
   const std::filesystem::path pointsAt = std::filesystem::read_symlink(path, failed);
+  if (!failed && links == Links::kRefuse) {
+    Fail("is a symbolic link; nothing is written through it");
+    return;
+  }
   if (!failed) {
     const auto resolved = std::filesystem::weakly_canonical(
         std::filesystem::path(path).parent_path() / pointsAt, failed);

@@ -20,11 +20,18 @@ namespace lumenor {
 // Refused before anything is written: a target that is a folder, one that is the file at
 // protectedPath (the picture being converted) however it is named, through symbolic or hard
 // links, and an existing target that is not writable. A target that is a symbolic link is
-// replaced where it points, so the link stays. After the first failure every call does nothing
-// and returns false; Error() says in one line which file and why.
+// replaced where it points, so the link stays; or, when links are refused, the target is refused
+// too, and the file is renamed over the name itself, never through a link put there meanwhile.
+// After the first failure every call does nothing and returns false; Error() says in one line
+// which file and why.
 class SaveFile {
  public:
-  explicit SaveFile(const std::string& path, const std::string& protectedPath = {});
+  // What a symbolic link found at the target's name means: the file asked for (a name the user
+  // typed), or a file nobody asked for (an output name the program made up).
+  enum class Links { kFollow, kRefuse };
+
+  explicit SaveFile(const std::string& path, const std::string& protectedPath = {},
+                    Links links = Links::kFollow);
   ~SaveFile();
   SaveFile(const SaveFile&) = delete;
   SaveFile& operator=(const SaveFile&) = delete;

@@ -26,6 +26,13 @@ int main(int argc, char** argv) {
       write("rle_" + std::to_string(channels) + "_" + sgi::LayoutName(layout),
             sgi::Rle({}, planes, layout));
   }
+  for (unsigned channels : {1u, 2u, 3u, 4u}) {  // 16 bits a channel
+    const auto planes = sgi::Pattern16(9, 7, channels, channels);
+    write("verbatim16_" + std::to_string(channels), sgi::Verbatim16({}, planes));
+    for (auto layout : {sgi::Layout::kBottomFirst, sgi::Layout::kShuffled, sgi::Layout::kShared})
+      write("rle16_" + std::to_string(channels) + "_" + sgi::LayoutName(layout),
+            sgi::Rle16({}, planes, layout));
+  }
   write("header_only", sgi::EncodeHeader({.xsize = 3, .ysize = 3, .zsize = 3}));
   return 0;
 }

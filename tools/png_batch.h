@@ -8,7 +8,11 @@
 std::string PngPathFor(const std::string& folder, const std::string& input);
 
 // Converts every input to PNG in folder, one worker a core, each file read once. A file that
-// cannot be converted (or whose output name an earlier input already takes) gets one line on
-// stderr naming it and why; the others are converted all the same. A progress line is kept on
+// cannot be converted (or whose output an earlier input already takes, or whose output name is a
+// symbolic link or not a regular file) gets one line on stderr starting with its name and saying
+// why; the others are converted all the same. A progress line is kept on
 // stderr when it is a terminal. Returns the exit status: 0 when all were converted, 1 otherwise.
-int ConvertToPngFolder(const std::string& folder, const std::vector<std::string>& inputs);
+// A file shorter than its header and tables say is converted and gets a line
+// "FILE: incomplete: R of H rows"; with strict it counts as not converted.
+int ConvertToPngFolder(const std::string& folder, const std::vector<std::string>& inputs,
+                       bool strict = false);

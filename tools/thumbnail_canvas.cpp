@@ -21,6 +21,7 @@ bool ThumbnailCanvas::Resize(int width, int height) {
   across_.assign(static_cast<std::size_t>(columns_.Length()) * 3, 0);
   lastRow_.assign(static_cast<std::size_t>(width), 0);
   acrossIsLastRow_ = false;
+  lastFolded_ = -1;
   discarded_.assign(static_cast<std::size_t>(width), background_);
   return true;
 }
@@ -45,6 +46,20 @@ bool ThumbnailCanvas::Progress(int top, int bottom) {
 void ThumbnailCanvas::FillRows(int top, int bottom, Pixel pixel) {
   painting_.erase(painting_.lower_bound(top), painting_.upper_bound(bottom));
   FoldUnfolded(top, bottom, pixel);
+}
+
+bool ThumbnailCanvas::RepeatRow(int y, int below) {
+  if (below < 0 || below >= height_ || folded_[static_cast<std::size_t>(y)]) return false;
+  const auto row = painting_.find(below);
+  if (row != painting_.end()) {
+    Fold(below, row->second.data());
+    painting_.erase(row);
+  }
+  if (!acrossIsLastRow_ || lastFolded_ != below) return false;
+  folded_[static_cast<std::size_t>(y)] = true;
+  lastFolded_ = y;
+  AddAcross(y);
+  return true;
 }
 
 std::vector<Pixel> ThumbnailCanvas::Finish() {
@@ -113,6 +128,12 @@ void ThumbnailCanvas::Fold(int y, const Pixel* row) {
     std::memcpy(lastRow_.data(), row, bytes);
     acrossIsLastRow_ = true;
   }
+  lastFolded_ = y;
+  AddAcross(y);
+}
+
+// Row y's sums across, added to the thumbnail rows it lies under.
+void ThumbnailCanvas::AddAcross(int y) {
   for (int o = rows_.FirstCovering(y); o <= rows_.LastCovering(y); ++o) {
     const std::uint64_t weight = rows_.Weights(o)[y - rows_.First(o)];
     std::uint64_t* sum = &sums_[static_cast<std::size_t>(o) * columns_.Length() * 3];

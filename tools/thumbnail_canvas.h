@@ -27,6 +27,9 @@ class ThumbnailCanvas final : public lumenor::Canvas {
   bool Progress(int top, int bottom) override;
   // Rows top..bottom all of one colour, final: folded at once, whatever their number.
   void FillRows(int top, int bottom, lumenor::Pixel pixel) override;
+  // Every row starts as background, so row y painted as row below was is row below again: folded
+  // from its sums across, at the cost of the thumbnail's width, never the picture's.
+  bool RepeatRow(int y, int below) override;
 
   const std::vector<std::string>& Messages() const { return messages_; }
   // Folds what is left (rows the load never reached are background, folded in bulk) and gives
@@ -37,6 +40,7 @@ class ThumbnailCanvas final : public lumenor::Canvas {
 
  private:
   void Fold(int y, const lumenor::Pixel* row);
+  void AddAcross(int y);
   void SumAcross(const lumenor::Pixel* row);
   void FoldUnfolded(int top, int bottom, lumenor::Pixel pixel);
   void FoldConstant(int top, int bottom, lumenor::Pixel pixel);
@@ -52,6 +56,7 @@ class ThumbnailCanvas final : public lumenor::Canvas {
   // The row across_ was last summed from, while across_ still holds its sums.
   std::vector<lumenor::Pixel> lastRow_;
   bool acrossIsLastRow_ = false;
+  int lastFolded_ = -1;                    // the row across_ was summed for
   std::vector<lumenor::Pixel> discarded_;  // for rows already folded, which nothing repaints
   std::vector<std::string> messages_;
 };

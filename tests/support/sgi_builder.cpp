@@ -1,6 +1,7 @@
 #include "sgi_builder.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <map>
 #include <numeric>
@@ -21,6 +22,31 @@ Planes Pattern(unsigned width, unsigned height, unsigned channels, unsigned seed
             band == 0 ? random() : (x * 3 + r * 11 + c * 50 + seed) & 0xF0);
       }
   return p;
+}
+
+Planes16 Pattern16(unsigned width, unsigned height, unsigned channels, unsigned seed) {
+  Planes16 p{width, height, channels, {}};
+  p.values.reserve(static_cast<std::size_t>(width) * height * channels);
+  std::mt19937 random(seed);
+  for (unsigned c = 0; c < channels; ++c)
+    for (unsigned r = 0; r < height; ++r)
+      for (unsigned x = 0; x < width; ++x) {
+        const unsigned band = (x / 5 + r / 3 + c * 7) % 5;
+        const unsigned k = (x * 3 + r * 11 + c * 50 + seed) % 256;
+        const unsigned value = band == 0   ? random() & 0xFFFF
+                               : band == 1 ? 257 * k + 128 + (x & 1)  // either side of a turn
+                               : band == 2 ? (x + r) % 2 * 65535
+                                           : (k & 0xF0) * 257;
+        p.values.push_back(static_cast<std::uint16_t>(std::min(value, 65535u)));
+      }
+  return p;
+}
+
+Planes Narrowed(const Planes16& planes) {
+  Planes out{planes.width, planes.height, planes.channels, {}};
+  for (const std::uint16_t v : planes.values)
+    out.values.push_back(static_cast<std::uint8_t>(std::lround(v * 255.0 / 65535.0)));
+  return out;
 }
 
 std::string LayoutName(Layout layout) {
@@ -69,6 +95,50 @@ Bytes Verbatim(Header header, const Planes& planes) {
   header.zsize = planes.channels;
   Bytes out = EncodeHeader(header);
   out.insert(out.end(), planes.values.begin(), planes.values.end());
+  return out;
+}
+
+Bytes Verbatim16(Header header, const Planes16& planes) {
+  header.storage = 0;
+  header.bpc = 2;
+  header.xsize = planes.width;
+  header.ysize = planes.height;
+  header.zsize = planes.channels;
+  Bytes out = EncodeHeader(header);
+  for (const std::uint16_t v : planes.values) {
+    out.push_back(static_cast<std::uint8_t>(v >> 8));
+    out.push_back(static_cast<std::uint8_t>(v));
+  }
+  return out;
+}
+
+Bytes EncodeRleRow16(const std::uint16_t* values, std::size_t count, std::uint8_t highByte) {
+  Bytes out;
+  const auto word = [&out](unsigned value) {
+    out.push_back(static_cast<std::uint8_t>(value >> 8));
+    out.push_back(static_cast<std::uint8_t>(value));
+  };
+  std::size_t i = 0;
+  while (i < count) {
+    std::size_t run = 1;
+    while (i + run < count && run < 127 && values[i + run] == values[i]) ++run;
+    if (run >= 3) {  // as EncodeRleRow: the same packets for the same values
+      word(highByte << 8 | run);
+      word(values[i]);
+      i += run;
+      continue;
+    }
+    std::size_t literal = 0;
+    while (i + literal < count && literal < 127) {
+      const std::size_t j = i + literal;
+      if (j + 2 < count && values[j] == values[j + 1] && values[j] == values[j + 2]) break;
+      ++literal;
+    }
+    word(highByte << 8 | 0x80 | literal);
+    for (std::size_t m = 0; m < literal; ++m) word(values[i + m]);
+    i += literal;
+  }
+  word(highByte << 8);
   return out;
 }
 
@@ -145,6 +215,18 @@ Bytes RleFromRows(Header header, const std::vector<Bytes>& rows, Layout layout) 
     PutLong(out, tableStart + (count + index) * 4, static_cast<std::uint32_t>(rows[index].size()));
   }
   return out;
+}
+
+Bytes Rle16(Header header, const Planes16& planes, Layout layout) {
+  header.bpc = 2;
+  header.xsize = planes.width;
+  header.ysize = planes.height;
+  header.zsize = planes.channels;
+  std::vector<Bytes> rows;
+  for (unsigned c = 0; c < planes.channels; ++c)
+    for (unsigned r = 0; r < planes.height; ++r)
+      rows.push_back(EncodeRleRow16(planes.row(c, r), planes.width, 0xA5));
+  return RleFromRows(header, rows, layout);
 }
 
 Bytes Rle(Header header, const Planes& planes, Layout layout) {

@@ -9,10 +9,11 @@ namespace {
 constexpr std::uint64_t kCanvasCap = 4096ull * 4096ull;
 
 // Loads bytes onto a capped canvas and checks that the outcome is one of the sound ones.
-void ExpectSoundOutcome(const sgi::Bytes& bytes, const std::string& what) {
+void ExpectSoundOutcome(const sgi::Bytes& bytes, const std::string& what,
+                        const lumenor::DecodeOptions& options = {}) {
   lumenor::MemoryCanvas canvas(lumenor::kWorkspaceGrey, kCanvasCap);
   lumenor::MemorySource source(bytes);
-  lumenor::LoadImage(source, canvas);
+  lumenor::LoadImage(source, canvas, options);
   ASSERT_LE(canvas.Messages().size(), 1u) << what;
   for (const auto& message : canvas.Messages()) EXPECT_FALSE(message.empty()) << what;
   EXPECT_LE(
@@ -31,6 +32,26 @@ TEST(Hostile, TruncationAtEveryOffset) {
       ExpectSoundOutcome(
           sgi::Bytes(file->begin(), file->begin() + static_cast<std::ptrdiff_t>(size)),
           "truncated at " + std::to_string(size));
+}
+
+TEST(Hostile, SixteenBitTruncationAtEveryOffsetAndEndlessRows) {
+  const auto rle = sgi::Rle16({}, sgi::Pattern16(13, 9, 3), sgi::Layout::kShuffled);
+  const auto grey = sgi::Rle16({}, sgi::Pattern16(13, 9, 1));
+  const auto verbatim = sgi::Verbatim16({}, sgi::Pattern16(13, 9, 4));
+  for (const auto* file : {&rle, &grey, &verbatim})
+    for (std::size_t size = 0; size <= file->size(); ++size)
+      ExpectSoundOutcome(
+          sgi::Bytes(file->begin(), file->begin() + static_cast<std::ptrdiff_t>(size)),
+          "16-bit truncated at " + std::to_string(size), {.sixteenBit = true});
+  for (unsigned channels : {1u, 2u, 3u, 4u}) {
+    // Copy packets without an end, runs past the width, an odd byte before the end of the file.
+    std::vector<sgi::Bytes> endless(4 * channels, sgi::Bytes(3001, 0xFF));
+    std::vector<sgi::Bytes> runs(4 * channels, sgi::Bytes{0, 0x7F, 1, 1, 0, 0x7F, 2, 2, 0, 1});
+    for (const auto* rows : {&endless, &runs})
+      ExpectSoundOutcome(sgi::RleFromRows({.bpc = 2, .xsize = 100, .ysize = 4, .zsize = channels},
+                                          *rows, sgi::Layout::kBottomFirst),
+                         "16-bit endless rows", {.sixteenBit = true});
+  }
 }
 
 TEST(Hostile, TruncatedRleShowsTheRowsItHolds) {

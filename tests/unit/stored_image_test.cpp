@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "decode_helpers.h"
+#include "load_outcome.h"
 #include "plain_decode.h"
 #include "scratch_dir.h"
 
@@ -83,6 +84,30 @@ TEST(Damaged, StoredValuesAndCanvasAreThePlainDecodes) {
     // A load stops where the plain decode does, with the same words.
     EXPECT_EQ(image.messages, canvas.Messages()) << file.what;
     EXPECT_EQ(image.messages.size(), want.failedRow >= 0 ? 1u : 0u) << file.what;
+  }
+}
+
+// The load checked without its picture says what the load says, names it as the load does, and
+// has values exactly when the stored picture has them.
+TEST(Damaged, TheLoadCheckedWithoutItsPictureSaysWhatTheLoadSays) {
+  auto files = testing_support::DamagedFiles();
+  const auto planes = sgi::Pattern(6, 5, 3);
+  for (const auto& [what, at, value] :
+       {std::tuple{"magic", 0, 0xDA01u}, std::tuple{"channels 5", 10, 5u},
+        std::tuple{"no columns", 6, 0u}, std::tuple{"width", 6, 32768u}}) {
+    auto bytes = sgi::Rle({}, planes);
+    sgi::PutWord(bytes, std::size_t(at), value);
+    files.push_back({what, bytes});
+  }
+  files.push_back(
+      {"grey without columns", sgi::EncodeHeader({.xsize = 0, .ysize = 4, .zsize = 1})});
+  for (const auto& file : files) {
+    lumenor::MemorySource source(file.bytes);
+    const auto outcome = lumenor::CheckLoad(source);
+    const auto image = Stored(file.bytes);
+    EXPECT_EQ(outcome.messages, image.messages) << file.what;
+    EXPECT_EQ(outcome.name, image.name) << file.what;
+    EXPECT_EQ(outcome.HasValues(), !image.values.empty()) << file.what;
   }
 }
 

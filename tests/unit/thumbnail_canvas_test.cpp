@@ -27,9 +27,10 @@ Pixel PatternAt(int x, int y) {
 }
 
 // What a load does to rows top..bottom: paints them (in one colour, or without one in a
-// pattern), fills them, or reaches a progress point.
+// pattern), fills them, repeats the row below them one by one from the bottom up (offered to the
+// canvas first, painted when it declines), or reaches a progress point.
 struct Step {
-  enum Kind { kPaint, kFill, kProgress } kind;
+  enum Kind { kPaint, kFill, kRepeat, kProgress } kind;
   int top, bottom;
   std::optional<Pixel> colour;
 };
@@ -91,14 +92,39 @@ TEST(ThumbnailCanvas, RowsOfOneColourFoldAsIfPaintedOneByOne) {
         {S::kFill, 0, 9, kBlue},
         {S::kPaint, 88, 88, kRed},
         {S::kProgress, 88, 88, {}}}},
+      {"rows repeated from a row not yet folded, across progress points",
+       300,
+       90,
+       64,
+       {{S::kPaint, 70, 89, {}},
+        {S::kRepeat, 40, 69, {}},
+        {S::kProgress, 40, 89, {}},
+        {S::kRepeat, 10, 39, {}},
+        {S::kProgress, 0, 39, {}}}},
+      {"repeats of a row never painted, of a filled row and of a repeated one",
+       50,
+       60,
+       16,
+       {{S::kRepeat, 50, 58, {}},
+        {S::kFill, 40, 49, kBlue},
+        {S::kRepeat, 30, 39, {}},
+        {S::kPaint, 29, 29, {}},
+        {S::kRepeat, 0, 28, {}},
+        {S::kProgress, 0, 59, {}}}},
   };
   for (const auto& c : cases) {
     ThumbnailCanvas canvas(c.size, kBackground);
     canvas.Resize(c.width, c.height);
     // The picture as the steps leave it, for the independent average.
     std::vector<Pixel> picture(static_cast<std::size_t>(c.width) * c.height, kBackground);
+    const auto row = [&](int y) { return picture.begin() + std::ptrdiff_t{y} * c.width; };
     for (const Step& step : c.steps) {
-      for (int y = step.top; y <= step.bottom && step.kind != Step::kProgress; ++y)
+      for (int y = step.bottom; step.kind == Step::kRepeat && y >= step.top; --y) {
+        std::copy_n(row(y + 1), c.width, row(y));
+        if (!canvas.RepeatRow(y, y + 1)) std::copy_n(row(y), c.width, canvas.Scanline(y));
+      }
+      for (int y = step.top;
+           y <= step.bottom && step.kind != Step::kProgress && step.kind != Step::kRepeat; ++y)
         for (int x = 0; x < c.width; ++x)
           picture[static_cast<std::size_t>(y) * c.width + x] =
               step.colour.value_or(PatternAt(x, y));
