@@ -11,18 +11,19 @@ PictureOut::PictureOut(QObject* parent) : QObject(parent) {
   connect(&encoding_, &PngEncoding::encoded, this, &PictureOut::Encoded);
 }
 
-void PictureOut::Copy(const QByteArray& file, bool loadedCleanly) {
+void PictureOut::Copy(const QByteArray& file, const lumenor::DecodeOptions& options) {
   if (Busy()) return;
   copied_ = file;
   exporting_ = false;
-  encoding_.EncodeToMemory(file, loadedCleanly);
+  encoding_.EncodeToMemory(file, options);
   QApplication::setOverrideCursor(Qt::BusyCursor);
 }
 
-void PictureOut::Export(const QByteArray& file, bool loadedCleanly, const QByteArray& output) {
+void PictureOut::Export(const QByteArray& file, const lumenor::DecodeOptions& options,
+                        const QByteArray& output) {
   if (Busy()) return;
   exporting_ = true;
-  encoding_.EncodeToFile(file, loadedCleanly, output);
+  encoding_.EncodeToFile(file, options, output);
   QApplication::setOverrideCursor(Qt::BusyCursor);
 }
 

@@ -16,9 +16,10 @@ class PictureOut : public QObject {
   explicit PictureOut(QObject* parent = nullptr);
 
   bool Busy() const { return encoding_.Busy(); }
-  // file: an absolute path, the system's bytes; loadedCleanly: a load of it showed no box.
-  void Copy(const QByteArray& file, bool loadedCleanly);
-  void Export(const QByteArray& file, bool loadedCleanly, const QByteArray& output);
+  // file: an absolute path, the system's bytes; options: what the window shows.
+  void Copy(const QByteArray& file, const lumenor::DecodeOptions& options);
+  void Export(const QByteArray& file, const lumenor::DecodeOptions& options,
+              const QByteArray& output);
   // Export's suggestion: the picture's name without its SGI extension, as PNG, in its folder.
   static QByteArray SuggestedPng(const QByteArray& file);
 

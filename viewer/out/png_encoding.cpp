@@ -1,48 +1,35 @@
 #include "png_encoding.h"
 
-#include <memory>
-#include <optional>
 #include <string>
 
 #include "image_header.h"
 #include "load_failure.h"
 #include "png_writer.h"
 #include "save_file.h"
-#include "stored_image.h"
 
 namespace {
 
 constexpr char kReadError[] = "There was an error reading the file:\r\n";
 
 // The picture in file as PNG into sink, a row at a time: empty when it was written, else why not,
-// in the words of the load's own box.
-std::string EncodeFile(const std::string& file, bool loadedCleanly,
+// in the words of the load's own box. Only the header is read before the rows: a file that holds
+// no picture is told apart without a pass over it.
+std::string EncodeFile(const std::string& file, const lumenor::DecodeOptions& options,
                        const lumenor::PngWriter::Sink& sink, const std::atomic<bool>& cancelled) {
-  std::unique_ptr<lumenor::RowReader> reader;
   try {
     lumenor::FileSource source(file);
     const lumenor::ImageHeader header = lumenor::ReadHeader(source);
-    if (const auto rejection = lumenor::HeaderRejection(header)) return *rejection;
+    if (const auto rejection = lumenor::HeaderRejection(header, options)) return *rejection;
     if (!lumenor::HasPixelPath(header.channels)) return lumenor::ChannelRejection(header.channels);
-    reader = std::make_unique<lumenor::RowReader>(
-        std::make_unique<lumenor::FileSource>(file),
-        loadedCleanly ? lumenor::RowReader::Rows::kLoadedWithoutError
-                      : lumenor::RowReader::Rows::kCheckInOrder);
+    if (header.width == 0 || header.height == 0) return "The file holds no picture.";
   } catch (const lumenor::LoadFailure& e) {
     return kReadError + std::string(e.what());
   }
-  const lumenor::ImageHeader& h = reader->Header();
-  if (h.width == 0 || h.height == 0) return "The file holds no picture.";
-  lumenor::PngWriter writer(sink, h.width, h.height, h.channels, h.name);
-  try {
-    for (int y = 0; y < h.height && writer.Ok(); ++y) {
-      if (cancelled) return "given up";
-      writer.WriteRow(reader->Row(y).data());
-    }
-  } catch (const lumenor::LoadFailure& e) {
-    return kReadError + std::string(e.what());
-  }
-  return writer.Finish() ? std::string() : writer.Error();
+  // Ending the program gives the encoding up at its next row.
+  const std::string why = lumenor::EncodeFilePng(
+      file, [&](std::span<const std::uint8_t> bytes) { return !cancelled && sink(bytes); }, {},
+      options);
+  return why;
 }
 
 }  // namespace
@@ -54,26 +41,27 @@ PngEncoding::~PngEncoding() {
   if (thread_.joinable()) thread_.join();
 }
 
-void PngEncoding::EncodeToMemory(const QByteArray& picture, bool loadedCleanly) {
-  Run(picture, loadedCleanly, {});
+void PngEncoding::EncodeToMemory(const QByteArray& picture, const lumenor::DecodeOptions& options) {
+  Run(picture, options, {});
 }
 
-void PngEncoding::EncodeToFile(const QByteArray& picture, bool loadedCleanly,
+void PngEncoding::EncodeToFile(const QByteArray& picture, const lumenor::DecodeOptions& options,
                                const QByteArray& output) {
-  Run(picture, loadedCleanly, output);
+  Run(picture, options, output);
 }
 
-void PngEncoding::Run(const QByteArray& picture, bool loadedCleanly, const QByteArray& output) {
+void PngEncoding::Run(const QByteArray& picture, const lumenor::DecodeOptions& options,
+                      const QByteArray& output) {
   if (busy_) return;
   if (thread_.joinable()) thread_.join();  // done already: its result is in
   busy_ = true;
-  thread_ = std::thread([this, picture, loadedCleanly, output] {
+  thread_ = std::thread([this, picture, options, output] {
     QByteArray png;
     std::string why;
     try {
       if (output.isEmpty()) {
         why = EncodeFile(
-            picture.toStdString(), loadedCleanly,
+            picture.toStdString(), options,
             [&png](std::span<const std::uint8_t> bytes) {
               png.append(reinterpret_cast<const char*>(bytes.data()),
                          static_cast<qsizetype>(bytes.size()));
@@ -86,7 +74,7 @@ void PngEncoding::Run(const QByteArray& picture, bool loadedCleanly, const QByte
         lumenor::SaveFile file(output.toStdString(), picture.toStdString());
         if (file.Ok())
           why = EncodeFile(
-              picture.toStdString(), loadedCleanly,
+              picture.toStdString(), options,
               [&file](std::span<const std::uint8_t> bytes) { return file.Write(bytes); },
               cancelled_);
         if (!file.Ok()) {

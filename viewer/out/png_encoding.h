@@ -6,6 +6,8 @@
 #include <atomic>
 #include <thread>
 
+#include "image_header.h"
+
 // Encodes a picture's stored values as PNG on a thread of its own, reading the file again a row
 // at a time: the window stays live, and no second copy of the picture is held. For Copy the PNG
 // goes to memory, for Export into a file that appears complete or not at all. One encoding runs
@@ -20,9 +22,10 @@ class PngEncoding : public QObject {
   PngEncoding& operator=(const PngEncoding&) = delete;
 
   bool Busy() const { return busy_; }
-  // picture: the file's bytes; loadedCleanly: a load of this very file ended without a box.
-  void EncodeToMemory(const QByteArray& picture, bool loadedCleanly);
-  void EncodeToFile(const QByteArray& picture, bool loadedCleanly, const QByteArray& output);
+  // picture: the file's bytes; options: what the window shows (pictures of 16 bits or not).
+  void EncodeToMemory(const QByteArray& picture, const lumenor::DecodeOptions& options);
+  void EncodeToFile(const QByteArray& picture, const lumenor::DecodeOptions& options,
+                    const QByteArray& output);
 
  signals:
   // On the window's thread, once done: the PNG (Copy) or nothing (Export), and why it failed,
@@ -30,7 +33,8 @@ class PngEncoding : public QObject {
   void encoded(const QByteArray& png, const QString& why);
 
  private:
-  void Run(const QByteArray& picture, bool loadedCleanly, const QByteArray& output);
+  void Run(const QByteArray& picture, const lumenor::DecodeOptions& options,
+           const QByteArray& output);
 
   std::thread thread_;
   std::atomic<bool> cancelled_ = false;

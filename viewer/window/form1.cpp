@@ -177,7 +177,7 @@ void Form1::UpdateItems() {
 void Form1::mnuCopy_Click() {
   const auto& shown = stage_->Shown();
   if (!shown || !stage_->Owner().Still() || out_->Busy()) return;
-  out_->Copy(shown->path, shown->loadedCleanly);
+  out_->Copy(shown->path, {});
   UpdateItems();
 }
 
@@ -189,7 +189,7 @@ void Form1::mnuExport_Click() {
                         QFile::decodeName(suggested));
   const auto& shown = stage_->Shown();
   if (!chosen || !shown || out_->Busy()) return;
-  out_->Export(shown->path, shown->loadedCleanly, ChosenPath(*chosen, suggested));
+  out_->Export(shown->path, {}, ChosenPath(*chosen, suggested));
   UpdateItems();
 }
 
