@@ -37,7 +37,8 @@ int main(int argc, char* argv[]) {
   QtDialogs dialogs;
   Form1 form(dialogs);
   form.show();
-  if (command.framesPerSecond > 0) form.SetFrameRate(command.framesPerSecond);
+  if (command.rate) form.SetFrameRate(*command.rate);
+  if (command.cacheMiB) form.SetCacheMiB(*command.cacheMiB);
   if (command.file)  // once the window is up, as if the name had been chosen in the dialog
     form.OpenFileSoon(*command.file, command.play);
   return QApplication::exec();

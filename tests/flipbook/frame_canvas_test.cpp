@@ -32,9 +32,6 @@ struct FrameLoad {
         [&](int sizedWidth, int sizedHeight) -> std::shared_ptr<FrameBlock> {
           const auto count =
               static_cast<std::size_t>(sizedWidth) * static_cast<std::size_t>(sizedHeight);
-          if (!pool->Reserve(
-                  count * sizeof(Pixel), [] { return false; }, [] { return false; }))
-            return nullptr;
           if (zoom) {
             scaler.emplace(sizedWidth, sizedHeight, *zoom);
             area = rect.value_or(std::array{0, 0, scaler->ScaledWidth(), scaler->ScaledHeight()});

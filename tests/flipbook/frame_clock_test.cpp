@@ -115,6 +115,34 @@ TEST(FrameClock, RateIsHeldToItsRange) {
   EXPECT_EQ(FrameClock(0).FramesPerSecond(), FrameClock::kSlowest);
   EXPECT_EQ(FrameClock(-3).FramesPerSecond(), FrameClock::kSlowest);
   EXPECT_EQ(FrameClock(5000).FramesPerSecond(), FrameClock::kFastest);
+  EXPECT_EQ(FrameClock(FrameRate{1, 2}).FramesPerSecond(), FrameClock::kSlowest);
+  EXPECT_TRUE(FrameClock(FrameRate{48000, 2002}).Rate() == (FrameRate{24000, 1001}));
+}
+
+// Rates of the NTSC family (24, 30 and 60 times 1000 / 1001) and a rate doubled for speed:
+// frame n is due at floor(n * 1001 * 10^9 / 24000) ns, with no drift over a day.
+TEST(FrameClock, FractionalRates) {
+  const struct {
+    FrameRate rate;
+    std::int64_t frame;
+    nanoseconds due, deadline;
+  } cases[] = {
+      {{24000, 1001}, 1, nanoseconds(41'708'333), nanoseconds(62'562'500)},
+      {{24000, 1001}, 24000, seconds(1001), seconds(1001) + nanoseconds(20'854'166)},
+      {{30000, 1001}, 3, nanoseconds(100'100'000), nanoseconds(116'783'333)},
+      {{60000, 1001}, 60000 * 86, seconds(1001 * 86), seconds(1001 * 86) + nanoseconds(8'341'666)},
+      {{48, 1}, 3, nanoseconds(62'500'000), nanoseconds(72'916'666)},  // 24 fps at twice the speed
+      {{25, 2}, 5, nanoseconds(400'000'000), nanoseconds(440'000'000)},  // 12.5 fps
+  };
+  for (const auto& c : cases) {
+    const FrameClock clock(c.rate);
+    EXPECT_EQ(clock.DueTime(c.frame), c.due) << c.rate.num << "/" << c.rate.den;
+    EXPECT_EQ(clock.Deadline(c.frame), c.deadline) << c.rate.num << "/" << c.rate.den;
+    EXPECT_EQ(clock.FrameDueAt(c.due), c.frame);
+    EXPECT_EQ(clock.FrameDueAt(c.due - nanoseconds(1)), c.frame - 1);
+    EXPECT_EQ(clock.FirstOnTime(c.deadline), c.frame);
+    EXPECT_EQ(clock.FirstOnTime(c.deadline + nanoseconds(1)), c.frame + 1);
+  }
 }
 
 }  // namespace

@@ -50,6 +50,11 @@ class FakeHost final : public ScreenOwner::Host {
     calls << "pause";
     shown = "frame";
   }
+  bool Seek(std::int64_t number) override {
+    calls << "seek " + QString::number(number);
+    shown = "frame " + QString::number(number);
+    return true;
+  }
   void Changed() override {}
 
   void RunQueued() {
@@ -160,6 +165,8 @@ const std::pair<const char*, std::function<void(ScreenOwner&)>> kRequests[] = {
     {"Play", [](ScreenOwner& o) { o.TogglePlay(); }},
     {"Pause", [](ScreenOwner& o) { o.Pause(); }},
     {"Exit", [](ScreenOwner& o) { o.Exit(); }},
+    {"seek 7", [](ScreenOwner& o) { o.Seek(7); }},
+    {"play on", [](ScreenOwner& o) { o.Play(); }},  // J or L: plays, or takes a change of way
 };
 
 struct Row {
@@ -184,6 +191,8 @@ const Row kTable[] = {
     {"idle", "Play", kPlaying, "play", "frames", true, true, false},
     {"idle", "Pause", kIdle, "", "a", true, false, true},
     {"idle", "Exit", kQuitting, "", "a", false, false, false},
+    {"idle", "seek 7", kPaused, "seek 7", "frame 7", true, false, true},
+    {"idle", "play on", kPlaying, "play", "frames", true, true, false},
 
     {"an open waits", "Open b", kQueued, "", "a", false, false, false},
     {"an open waits", "drop b", kQueued, "", "a", false, false, false},
@@ -193,6 +202,8 @@ const Row kTable[] = {
     {"an open waits", "Play", kQueued, "", "a", false, false, false},
     {"an open waits", "Pause", kQueued, "", "a", false, false, false},
     {"an open waits", "Exit", kQuitting, "", "a", false, false, false},
+    {"an open waits", "seek 7", kQueued, "", "a", false, false, false},
+    {"an open waits", "play on", kQueued, "", "a", false, false, false},
 
     {"a step waits", "Open b", kQueued, "", "a", false, false, false},
     {"a step waits", "drop b", kQueued, "", "a", false, false, false},
@@ -202,6 +213,8 @@ const Row kTable[] = {
     {"a step waits", "Play", kQueued, "", "a", false, false, false},
     {"a step waits", "Pause", kQueued, "", "a", false, false, false},
     {"a step waits", "Exit", kQuitting, "", "a", false, false, false},
+    {"a step waits", "seek 7", kQueued, "", "a", false, false, false},
+    {"a step waits", "play on", kQueued, "", "a", false, false, false},
 
     {"loading", "Open b", kLoading, "", "a", false, false, false},
     {"loading", "drop b", kLoading, "", "a", false, false, false},
@@ -211,6 +224,8 @@ const Row kTable[] = {
     {"loading", "Play", kLoading, "", "a", false, false, false},
     {"loading", "Pause", kLoading, "", "a", false, false, false},
     {"loading", "Exit", kQuitting, "", "a", false, false, false},
+    {"loading", "seek 7", kLoading, "", "a", false, false, false},
+    {"loading", "play on", kLoading, "", "a", false, false, false},
 
     {"ending for a step", "Open b", kEnding, "", "a", false, false, false},
     {"ending for a step", "drop b", kEnding, "", "a", false, false, false},
@@ -220,15 +235,20 @@ const Row kTable[] = {
     {"ending for a step", "Play", kEnding, "", "a", false, false, false},
     {"ending for a step", "Pause", kEnding, "", "a", false, false, false},
     {"ending for a step", "Exit", kQuitting, "", "a", false, false, false},
+    {"ending for a step", "seek 7", kEnding, "", "a", false, false, false},
+    {"ending for a step", "play on", kEnding, "", "a", false, false, false},
 
     {"reloading aside", "Open b", kIdle, "cancel aside, load b", "b", true, false, true},
     {"reloading aside", "drop b", kQueued, "cancel aside, soon", "a", false, false, false},
-    {"reloading aside", "step to b", kQueued, "cancel aside, aim b, soon", "a", false, false, false},
+    {"reloading aside", "step to b", kQueued, "cancel aside, aim b, soon", "a", false, false,
+     false},
     {"reloading aside", "Reload", kQueued, "cancel aside, aim a, soon", "a", false, false, false},
     {"reloading aside", "file changed", kReloading, "", "a", true, false, true},  // again after
     {"reloading aside", "Play", kPlaying, "cancel aside, play", "frames", true, true, false},
     {"reloading aside", "Pause", kReloading, "", "a", true, false, true},
     {"reloading aside", "Exit", kQuitting, "", "a", false, false, false},
+    {"reloading aside", "seek 7", kPaused, "cancel aside, seek 7", "frame 7", true, false, true},
+    {"reloading aside", "play on", kPlaying, "cancel aside, play", "frames", true, true, false},
 
     {"playing", "Open b", kIdle, "pause, load b", "b", true, false, true},
     {"playing", "drop b", kQueued, "pause, soon", "frame", false, false, false},
@@ -238,6 +258,8 @@ const Row kTable[] = {
     {"playing", "Play", kPaused, "pause", "frame", true, false, true},
     {"playing", "Pause", kPaused, "pause", "frame", true, false, true},
     {"playing", "Exit", kQuitting, "", "frames", false, false, false},
+    {"playing", "seek 7", kPaused, "pause, seek 7", "frame 7", true, false, true},
+    {"playing", "play on", kPlaying, "play", "frames", true, true, false},
 
     {"paused", "Open b", kIdle, "load b", "b", true, false, true},
     {"paused", "drop b", kQueued, "soon", "frame", false, false, false},
@@ -247,6 +269,8 @@ const Row kTable[] = {
     {"paused", "Play", kPlaying, "play", "frames", true, true, false},
     {"paused", "Pause", kPaused, "", "frame", true, false, true},
     {"paused", "Exit", kQuitting, "", "frame", false, false, false},
+    {"paused", "seek 7", kPaused, "seek 7", "frame 7", true, false, true},
+    {"paused", "play on", kPlaying, "play", "frames", true, true, false},
 
     {"quitting", "Open b", kQuitting, "", "a", false, false, false},
     {"quitting", "drop b", kQuitting, "", "a", false, false, false},
@@ -256,6 +280,8 @@ const Row kTable[] = {
     {"quitting", "Play", kQuitting, "", "a", false, false, false},
     {"quitting", "Pause", kQuitting, "", "a", false, false, false},
     {"quitting", "Exit", kQuitting, "", "a", false, false, false},
+    {"quitting", "seek 7", kQuitting, "", "a", false, false, false},
+    {"quitting", "play on", kQuitting, "", "a", false, false, false},
 };
 
 TEST(ScreenOwner, EveryStateAgainstEveryRequest) {

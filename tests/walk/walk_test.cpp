@@ -17,8 +17,8 @@
 #include "picture1.h"
 #include "pixel_memory.h"
 #include "player.h"
-#include "status_readout.h"
 #include "scratch_dir.h"
+#include "status_readout.h"
 
 namespace {
 
@@ -180,11 +180,13 @@ TEST_F(WalkTest, AnAutomaticReloadOfAFileBeingWrittenKeepsTheLastGoodPicture) {
   const Step steps[] = {
       {"empty", {}},
       {"refused", sgi::EncodeHeader({.magic = 0})},
-      {"a row that overflows", [] {
+      {"a row that overflows",
+       [] {
          const auto planes = sgi::Pattern(300, 200, 3);
          std::vector<sgi::Bytes> rows;
          for (unsigned c = 0; c < 3; ++c)
-           for (unsigned r = 0; r < 200; ++r) rows.push_back(sgi::EncodeRleRow(planes.row(c, r), 300));
+           for (unsigned r = 0; r < 200; ++r)
+             rows.push_back(sgi::EncodeRleRow(planes.row(c, r), 300));
          const std::vector<std::uint8_t> wide(301, 7);
          rows[150] = sgi::EncodeRleRow(wide.data(), wide.size());  // 301 values in a row of 300
          return sgi::RleFromRows({.xsize = 300, .ysize = 200, .zsize = 3, .name = "broken"}, rows,

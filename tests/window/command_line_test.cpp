@@ -34,6 +34,12 @@ TEST(CommandLine, Table) {
       {{"--fps", "0", "a.rgb"}, A::Exit, 2, "--fps takes 1 to 120", std::nullopt},
       {{"--fps", "fast", "a.rgb"}, A::Exit, 2, "not 'fast'", std::nullopt},
       {{"--play"}, A::Exit, 2, "--play needs a FILE", std::nullopt},
+      {{"--fps", "23.976", "a.rgb"}, A::Run, 0, "", QByteArray("a.rgb")},
+      {{"--fps", "0.5", "a.rgb"}, A::Exit, 2, "--fps takes 1 to 120", std::nullopt},
+      {{"--fps", "1e2", "a.rgb"}, A::Exit, 2, "not '1e2'", std::nullopt},
+      {{"--cache", "3000", "a.rgb"}, A::Run, 0, "", QByteArray("a.rgb")},
+      {{"--cache", "lots", "a.rgb"}, A::Exit, 2, "--cache takes a number of MiB", std::nullopt},
+      {{"--cache", "8", "a.rgb"}, A::Exit, 2, "16 or more, not '8'", std::nullopt},
   };
   for (const auto& c : cases) {
     std::vector<const char*> argv = {"/usr/bin/lumenor"};
@@ -50,7 +56,37 @@ TEST(CommandLine, Table) {
   const char* play[] = {"lumenor", "--play", "--fps", "60", "a.rgb"};
   const CommandLine playing = ParseCommandLine(5, play, QStringLiteral("9.8"));
   EXPECT_TRUE(playing.play);
-  EXPECT_EQ(playing.framesPerSecond, 60);
+  EXPECT_TRUE(playing.rate == (FrameRate{60, 1}));
+  const char* cached[] = {"lumenor", "--cache", "3000", "a.rgb"};
+  EXPECT_EQ(ParseCommandLine(4, cached, QStringLiteral("9.8")).cacheMiB, 3000u);
+}
+
+// Rates as people write them: the NTSC family to two or three decimals is the exact fraction.
+TEST(CommandLine, Rates) {
+  const struct {
+    const char* text;
+    std::optional<FrameRate> rate;
+  } cases[] = {
+      {"24", FrameRate{24, 1}},
+      {"23.976", FrameRate{24000, 1001}},
+      {"23.98", FrameRate{24000, 1001}},
+      {"29.97", FrameRate{30000, 1001}},
+      {"59.94", FrameRate{60000, 1001}},
+      {"24.000", FrameRate{24, 1}},
+      {"12.5", FrameRate{25, 2}},
+      {"23.9", FrameRate{239, 10}},
+      {"", std::nullopt},
+      {"-24", std::nullopt},
+      {"24fps", std::nullopt},
+      {"2.4.1", std::nullopt},
+  };
+  for (const auto& c : cases) {
+    const auto rate = ParseRate(QString::fromLatin1(c.text));
+    EXPECT_EQ(rate.has_value(), c.rate.has_value()) << c.text;
+    if (rate && c.rate) {
+      EXPECT_TRUE(*rate == *c.rate) << c.text << ": " << rate->num << "/" << rate->den;
+    }
+  }
 }
 
 }  // namespace

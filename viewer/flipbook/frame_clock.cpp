@@ -1,49 +1,61 @@
 #include "frame_clock.h"
 
 #include <algorithm>
+#include <numeric>
 
 namespace {
 
-constexpr std::int64_t kSecond = 1'000'000'000;  // nanoseconds
+// Sums of frames, nanoseconds and rates overflow 64 bits over a long play: 128 bits hold them
+// exactly.
+__extension__ typedef __int128 Wide;
+
+constexpr Wide kSecond = 1'000'000'000;  // nanoseconds
+
+// floor(a / b) for b > 0.
+Wide FloorDiv(Wide a, Wide b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+// ceil(a / b) for b > 0.
+Wide CeilDiv(Wide a, Wide b) { return -FloorDiv(-a, b); }
 
 }  // namespace
 
-FrameClock::FrameClock(int framesPerSecond)
-    : framesPerSecond_(std::clamp(framesPerSecond, kSlowest, kFastest)) {}
+FrameClock::FrameClock(FrameRate rate) {
+  if (rate.num <= 0 || rate.den <= 0) rate = {kSlowest, 1};
+  const std::int64_t divisor = std::gcd(rate.num, rate.den);
+  rate = {rate.num / divisor, rate.den / divisor};
+  if (rate.num < kSlowest * rate.den) rate = {kSlowest, 1};
+  if (rate.num > kFastest * rate.den) rate = {kFastest, 1};
+  rate_ = rate;
+}
 
-// The sums below split times into whole seconds and the rest, so that nothing overflows however
-// long the clock runs.
+int FrameClock::FramesPerSecond() const {
+  return static_cast<int>((2 * rate_.num + rate_.den) / (2 * rate_.den));
+}
 
-// floor(n * 10^9 / fps)
+// floor(n * den * 10^9 / num)
 FrameClock::Duration FrameClock::DueTime(std::int64_t frame) const {
-  const std::int64_t seconds = frame / framesPerSecond_, rest = frame % framesPerSecond_;
-  return Duration(seconds * kSecond + rest * kSecond / framesPerSecond_);
+  return Duration(
+      static_cast<std::int64_t>(FloorDiv(Wide{frame} * rate_.den * kSecond, rate_.num)));
 }
 
-// floor((2n + 1) * 10^9 / (2 fps)): half a period after the frame's time.
+// floor((2n + 1) * den * 10^9 / (2 num)): half a period after the frame's time.
 FrameClock::Duration FrameClock::Deadline(std::int64_t frame) const {
-  const std::int64_t seconds = frame / framesPerSecond_, rest = frame % framesPerSecond_;
-  return Duration(seconds * kSecond + (2 * rest + 1) * kSecond / (2 * framesPerSecond_));
+  return Duration(static_cast<std::int64_t>(
+      FloorDiv((2 * Wide{frame} + 1) * rate_.den * kSecond, 2 * Wide{rate_.num})));
 }
 
-// The largest n with floor(n * 10^9 / fps) <= e, that is n * 10^9 < (e + 1) * fps.
+// The largest n with floor(n * den * 10^9 / num) <= e, that is n * den * 10^9 < (e + 1) * num.
 std::int64_t FrameClock::FrameDueAt(Duration elapsed) const {
-  const std::int64_t e = std::max<std::int64_t>(elapsed.count(), 0) + 1;
-  const std::int64_t seconds = e / kSecond, rest = e % kSecond;
-  // n < seconds * fps + rest * fps / 10^9
-  const std::int64_t part = rest * framesPerSecond_;
-  return seconds * framesPerSecond_ + (part == 0 ? -1 : (part - 1) / kSecond);
+  const Wide e = std::max<std::int64_t>(elapsed.count(), 0);
+  return static_cast<std::int64_t>(CeilDiv((e + 1) * rate_.num, Wide{rate_.den} * kSecond) - 1);
 }
 
-// The smallest n with floor((2n + 1) * 10^9 / (2 fps)) >= e, that is
-// (2n + 1) * 10^9 >= 2 e fps for a whole number of nanoseconds e.
+// The smallest n with floor((2n + 1) * den * 10^9 / (2 num)) >= e, that is
+// (2n + 1) * den * 10^9 >= 2 e num for a whole number of nanoseconds e.
 std::int64_t FrameClock::FirstOnTime(Duration elapsed) const {
-  const std::int64_t e = std::max<std::int64_t>(elapsed.count(), 0);
-  const std::int64_t seconds = e / kSecond, rest = e % kSecond;
-  // n >= seconds * fps + (2 rest fps - 10^9) / (2 * 10^9)
-  const std::int64_t part = 2 * rest * framesPerSecond_ - kSecond;
-  const std::int64_t more = part <= 0 ? 0 : (part + 2 * kSecond - 1) / (2 * kSecond);
-  return seconds * framesPerSecond_ + more;
+  const Wide e = std::max<std::int64_t>(elapsed.count(), 0);
+  const Wide period = Wide{rate_.den} * kSecond;
+  const Wide more = CeilDiv(2 * e * rate_.num - period, 2 * period);
+  return static_cast<std::int64_t>(std::max<Wide>(more, 0));
 }
 
 std::int64_t FrameClock::NextToShow(std::int64_t next, Duration elapsed) const {

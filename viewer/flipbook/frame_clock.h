@@ -3,8 +3,17 @@
 #include <chrono>
 #include <cstdint>
 
+// A rate of frames a second as a fraction, so that 23.976 is exactly 24000 / 1001.
+struct FrameRate {
+  std::int64_t num = 24;
+  std::int64_t den = 1;
+
+  double Value() const { return static_cast<double>(num) / static_cast<double>(den); }
+  bool operator==(const FrameRate& other) const { return num * other.den == other.num * den; }
+};
+
 // When the frames of a flipbook are due. Frames are counted from the one shown when the clock
-// starts (frame 0, due at once); frame n is due n / fps seconds after the start, worked out from
+// starts (frame 0, due at once); frame n is due n / rate seconds after the start, worked out from
 // the start every time, so that no rounding gathers however long it plays.
 //
 // A frame may go on screen from its time until half a period after it, its deadline: past that
@@ -17,10 +26,13 @@ class FrameClock {
   static constexpr int kSlowest = 1;
   static constexpr int kFastest = 1000;
 
-  // framesPerSecond is held within kSlowest..kFastest.
-  explicit FrameClock(int framesPerSecond);
+  // The rate is held within kSlowest..kFastest frames a second.
+  explicit FrameClock(int framesPerSecond) : FrameClock(FrameRate{framesPerSecond, 1}) {}
+  explicit FrameClock(FrameRate rate);
 
-  int FramesPerSecond() const { return framesPerSecond_; }
+  FrameRate Rate() const { return rate_; }
+  // The rate rounded to whole frames a second.
+  int FramesPerSecond() const;
   // When frame n is due, after the start.
   Duration DueTime(std::int64_t frame) const;
   // The last moment frame n may still go on screen.
@@ -36,5 +48,5 @@ class FrameClock {
   std::int64_t NextToShow(std::int64_t next, Duration elapsed) const;
 
  private:
-  int framesPerSecond_;
+  FrameRate rate_;
 };

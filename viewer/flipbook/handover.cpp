@@ -1,5 +1,6 @@
 #include "handover.h"
 
+#include <QString>
 #include <algorithm>
 
 #include "read_ahead.h"
@@ -9,52 +10,51 @@ namespace {
 using Duration = PlayerTime::Duration;
 using lumenor::Pixel;
 
-// An image over a block, which goes back to the pool when the image's last copy goes. A block
-// that a worker still reads goes out read-only: a write to the image copies it first.
-QImage ToImage(std::shared_ptr<FrameBlock> block, int width, int height, bool readOnly = false) {
+// A read-only image over a block of the cache, which keeps the block alive while it lives.
+QImage ToImage(std::shared_ptr<FrameBlock> block, int width, int height) {
   if (!block || width <= 0 || height <= 0) return {};
-  block->PutOnScreen();
   auto* holder = new std::shared_ptr<FrameBlock>(std::move(block));
   const auto release = [](void* info) { delete static_cast<std::shared_ptr<FrameBlock>*>(info); };
-  auto* pixels = reinterpret_cast<uchar*>((*holder)->Pixels());
+  const auto* pixels = reinterpret_cast<const uchar*>((*holder)->Pixels());
   const auto stride = static_cast<qsizetype>(width) * static_cast<qsizetype>(sizeof(Pixel));
-  QImage image = readOnly
-                     ? QImage(static_cast<const uchar*>(pixels), width, height, stride,
-                              QImage::Format_RGB32, release, holder)
-                     : QImage(pixels, width, height, stride, QImage::Format_RGB32, release, holder);
+  QImage image(pixels, width, height, stride, QImage::Format_RGB32, release, holder);
   if (image.isNull()) delete holder;  // refused before Qt took it
   return image;
 }
 
+constexpr Duration kSecond = std::chrono::seconds(1);
+
 }  // namespace
 
-// On the window's thread: the frame to put on screen now, if there is one.
 std::optional<PlayerFrame> Handover::Tick(const ReadAhead& readAhead) {
-  std::optional<PlayerFrame> frame;
-  std::lock_guard lock(queue_.mutex);
-  if (!queue_.playing || queue_.paths.empty()) return frame;
+  if (!queue_.playing) return Sought(readAhead);
+  if (queue_.items.empty()) return std::nullopt;
   const Duration now = time_.Now();
   PlayClock& clock = queue_.clock;
+  std::optional<PlayerFrame> frame;
+  bool passed = false;
   if (!clock.Running()) {
-    // Positions the workers passed over while they were behind are not waited for.
-    while (queue_.nextToShow < queue_.nextToPrepare && !queue_.ready.contains(queue_.nextToShow) &&
-           !queue_.inProgress.contains(queue_.nextToShow))
-      queue_.Settle(queue_.nextToShow + 1);
-    // The first frame of a play goes on screen as soon as it is ready (or takes its time
-    // when it cannot be shown).
-    if (const auto first = queue_.ready.find(queue_.nextToShow);
-        !clock.FirstShown() && first != queue_.ready.end()) {
-      frame = TakeReady(first);
+    // The first frame of a play goes on screen as soon as it is ready (or takes its time when it
+    // cannot be shown).
+    if (!clock.FirstShown()) {
+      frame = TakePosition(queue_.nextToShow, readAhead, passed);
+      if (!passed) return frame;
       clock.ShownAt(now);
     }
-    if (!clock.FirstShown() || queue_.paths.size() == 1) return frame;  // a still is shown once
+    if (queue_.items.size() == 1 || queue_.order.Period() == 1)
+      return frame;  // a still is shown once
     // The clock starts with the next frame, a period after the one shown, once the frames the
     // workers went on with are ready too: at a cold start those take longer (their memory is
-    // new), and would be skipped on a clock started without them.
-    // (Positions passed over earlier are not waited for.)
-    for (std::int64_t p = queue_.nextToShow; p < queue_.nextToShow + readAhead.Priming(); ++p)
-      if (!queue_.ready.contains(p) && (queue_.inProgress.contains(p) || p >= queue_.nextToPrepare))
+    // new), and would be passed over on a clock started without them.
+    for (std::int64_t p = queue_.nextToShow; p < queue_.nextToShow + readAhead.Priming(); ++p) {
+      const auto number = queue_.FrameAt(p);
+      if (!number || !queue_.Item(*number)) continue;
+      const auto cached = queue_.cache.find(*number);
+      if (cached == queue_.cache.end()
+              ? p >= queue_.nextToPrepare || queue_.inProgress.contains(*number)
+              : !readAhead.Ready(cached->second))
         return frame;  // their workers call again
+    }
     clock.Start(now, queue_.nextToShow);
   }
   if (now < clock.AnchorTime()) {
@@ -63,46 +63,84 @@ std::optional<PlayerFrame> Handover::Tick(const ReadAhead& readAhead) {
   }
   const std::int64_t at = clock.ToShow(queue_.nextToShow, now);
   queue_.Settle(at);
+  if (!queue_.FrameAt(at)) {
+    // A play that stops has shown its last frame.
+    queue_.playing = false;
+    queue_.ended = true;
+    clock.Stop();
+    return frame;
+  }
   if (clock.IsDue(at, now)) {
-    if (const auto due = queue_.ready.find(at); due != queue_.ready.end()) {
-      frame = TakeReady(due);
-      if (frame) clock.ShownAt(now);
-    }
+    if (auto due = TakePosition(at, readAhead, passed)) frame = std::move(due);
+    if (passed && frame && !frame->missing) clock.ShownAt(now);
   }
   time_.WakeAt(clock.NextWake(queue_.nextToShow, now), wake_);
   return frame;
 }
 
-std::optional<PlayerFrame> Handover::TakeReady(Ready ready) {
+std::optional<PlayerFrame> Handover::TakePosition(std::int64_t position, const ReadAhead& readAhead,
+                                                  bool& passed) {
+  passed = false;
+  const auto number = queue_.FrameAt(position);
+  if (!number) return std::nullopt;
   std::optional<PlayerFrame> frame;
-  if (ready->second.broken) {
-    ++queue_.counts.broken;
+  if (!queue_.Item(*number)) {
+    ++queue_.counts.missing;
+    frame.emplace();
+    frame->number = *number;
+    frame->missing = true;
   } else {
-    frame = TakeFrame(ready->second);
-    ++queue_.counts.shown;
-    queue_.shownIndex = ready->second.index;
+    const auto cached = queue_.cache.find(*number);
+    if (cached == queue_.cache.end() || !readAhead.Ready(cached->second)) return std::nullopt;
+    if (cached->second.broken) {
+      ++queue_.counts.broken;
+    } else {
+      frame = TakeFrame(cached->second);
+      ++queue_.counts.shown;
+      const Duration now = time_.Now();
+      queue_.shownTimes.push_back(now);
+      while (queue_.shownTimes.front() <= now - kSecond) queue_.shownTimes.pop_front();
+    }
   }
-  const std::int64_t next = ready->first + 1;
-  queue_.ready.erase(ready);
-  queue_.SetNextToShow(next);
+  queue_.shown = *number;
+  passed = true;
+  queue_.SetNextToShow(position + 1);
   queue_.workToDo.notify_all();
   return frame;
 }
 
-PlayerFrame Handover::TakeFrame(PreparedFrame& prepared) {
+std::optional<PlayerFrame> Handover::Sought(const ReadAhead& readAhead) {
+  if (!queue_.seek) return std::nullopt;
+  const std::int64_t number = *queue_.seek;
+  std::optional<PlayerFrame> frame;
+  if (queue_.Item(number)) {
+    const auto cached = queue_.cache.find(number);
+    if (cached == queue_.cache.end() || !readAhead.Ready(cached->second)) return std::nullopt;
+    if (!cached->second.broken) frame = TakeFrame(cached->second);
+  }
+  if (!frame) {
+    frame.emplace();
+    frame->number = number;
+    frame->missing = true;
+  }
+  queue_.seek.reset();
+  queue_.shown = number;
+  return frame;
+}
+
+PlayerFrame Handover::TakeFrame(const CachedFrame& cached) {
   PlayerFrame frame;
-  frame.index = prepared.index;
-  frame.path = queue_.paths[static_cast<std::size_t>(prepared.index)];
-  frame.title = QString::fromStdString(prepared.title);
-  frame.picture =
-      ToImage(std::move(prepared.picture), prepared.width, prepared.height, prepared.rescaling);
-  queue_.lastWidth = prepared.width;
-  queue_.lastHeight = prepared.height;
-  const ScalePlan plan = PlanScaling(prepared.width, prepared.height, queue_.view);
+  frame.number = cached.number;
+  frame.path = queue_.Item(cached.number)->path;
+  frame.title = QString::fromStdString(cached.title);
+  frame.picture = ToImage(cached.picture, cached.width, cached.height);
+  queue_.lastWidth = cached.width;
+  queue_.lastHeight = cached.height;
+  const ScalePlan plan = PlanScaling(cached.width, cached.height, queue_.view);
   frame.zoom = plan.zoom;
-  if (prepared.viewGeneration == queue_.viewGeneration && !prepared.rescaling && prepared.scaled &&
-      plan == prepared.plan) {
-    frame.scaled = ToImage(std::move(prepared.scaled), plan.rect.width(), plan.rect.height());
+  if (cached.viewGeneration == queue_.viewGeneration && !cached.rescaling && cached.scaled &&
+      plan == cached.plan) {
+    frame.scaled = ToImage(cached.scaled, plan.rect.width(), plan.rect.height());
     frame.scaledRect = plan.rect;
   }
   return frame;

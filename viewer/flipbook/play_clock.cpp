@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-void PlayClock::SetRate(int framesPerSecond) {
-  clock_ = FrameClock(framesPerSecond);
+void PlayClock::SetRate(FrameRate rate) {
+  clock_ = FrameClock(rate);
   running_ = false;  // starts again with the next frame, at the new rate
 }
 

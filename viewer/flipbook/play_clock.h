@@ -11,11 +11,11 @@ class PlayClock {
  public:
   using Duration = FrameClock::Duration;
 
-  explicit PlayClock(int framesPerSecond = 24) : clock_(framesPerSecond) {}
+  explicit PlayClock(FrameRate rate = {}) : clock_(rate) {}
 
-  int FramesPerSecond() const { return clock_.FramesPerSecond(); }
+  FrameRate Rate() const { return clock_.Rate(); }
   // A new rate: the clock starts again with the next frame.
-  void SetRate(int framesPerSecond);
+  void SetRate(FrameRate rate);
   // A play from a new place, or after a pause: its first frame is awaited again.
   void Restart();
 

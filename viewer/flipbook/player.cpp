@@ -1,5 +1,7 @@
 #include "player.h"
 
+#include <unistd.h>
+
 #include <QMetaObject>
 #include <QTimer>
 #include <algorithm>
@@ -43,11 +45,18 @@ class SteadyTime final : public PlayerTime {
 
 }  // namespace
 
-Player::Player(std::unique_ptr<PlayerTime> time, int workers, std::size_t bytesAhead,
+std::size_t Player::DefaultCacheBytes() {
+  constexpr std::size_t kMost = std::size_t{8} << 30;
+  const long pages = ::sysconf(_SC_PHYS_PAGES), pageSize = ::sysconf(_SC_PAGESIZE);
+  if (pages <= 0 || pageSize <= 0) return std::size_t{1} << 30;
+  return std::min(static_cast<std::size_t>(pages) * static_cast<std::size_t>(pageSize) / 4, kMost);
+}
+
+Player::Player(std::unique_ptr<PlayerTime> time, int workers, std::size_t cacheBytes,
                QObject* parent)
     : QObject(parent),
       time_(time ? std::move(time) : std::make_unique<SteadyTime>()),
-      queue_(std::make_unique<FrameQueue>(bytesAhead)),
+      queue_(std::make_unique<FrameQueue>(cacheBytes)),
       handover_(std::make_unique<Handover>(*queue_, *time_, [this] { Tick(); })),
       readAhead_(std::make_unique<ReadAhead>(*queue_, *time_, workers, [this] {
         QMetaObject::invokeMethod(
@@ -58,7 +67,7 @@ Player::~Player() {
   readAhead_.reset();  // its workers stop
   time_->CancelWake();
   std::lock_guard lock(queue_->mutex);
-  queue_->ready.clear();
+  queue_->cache.clear();
   queue_->pool->Close();
 }
 
@@ -68,32 +77,65 @@ void Player::PauseLocked() {
   time_->CancelWake();
 }
 
-void Player::SetPictures(std::vector<QByteArray> paths) {
-  std::lock_guard lock(queue_->mutex);
-  PauseLocked();
-  queue_->paths = std::move(paths);
-  queue_->Flush();
-  queue_->shownIndex = -1;
-  queue_->counts = {};
+void Player::SetFrames(std::vector<PlayItem> items, std::int64_t first, std::int64_t last) {
+  {
+    std::lock_guard lock(queue_->mutex);
+    PauseLocked();
+    std::sort(items.begin(), items.end(),
+              [](const PlayItem& a, const PlayItem& b) { return a.number < b.number; });
+    queue_->items = std::move(items);
+    queue_->order = {first, std::max(first, last), first, 1, LoopMode::kLoop};
+    queue_->Forget();
+    queue_->shown = -1;
+    queue_->counts = {};
+  }
   queue_->pool->DropSpares();
+}
+
+void Player::SetPictures(std::vector<QByteArray> paths) {
+  std::vector<PlayItem> items;
+  for (std::size_t i = 0; i < paths.size(); ++i)
+    items.push_back({static_cast<std::int64_t>(i), std::move(paths[i])});
+  const auto last = static_cast<std::int64_t>(items.size()) - 1;
+  SetFrames(std::move(items), 0, std::max<std::int64_t>(last, 0));
+}
+
+std::int64_t Player::First() const {
+  std::lock_guard lock(queue_->mutex);
+  return queue_->items.empty() ? 0 : queue_->items.front().number;
+}
+
+std::int64_t Player::Last() const {
+  std::lock_guard lock(queue_->mutex);
+  return queue_->items.empty() ? 0 : queue_->items.back().number;
 }
 
 int Player::PictureCount() const {
   std::lock_guard lock(queue_->mutex);
-  return static_cast<int>(queue_->paths.size());
+  if (queue_->items.empty()) return 0;
+  return static_cast<int>(queue_->items.back().number - queue_->items.front().number + 1);
 }
 
-void Player::SetFrameRate(int framesPerSecond) {
+void Player::SetRate(::FrameRate rate) {
   {
     std::lock_guard lock(queue_->mutex);
-    queue_->clock.SetRate(framesPerSecond);
+    queue_->rate = FrameClock(rate).Rate();
+    queue_->clock.SetRate({queue_->rate.num * queue_->speed, queue_->rate.den});
   }
   Tick();
 }
 
-int Player::FrameRate() const {
+::FrameRate Player::Rate() const {
   std::lock_guard lock(queue_->mutex);
-  return queue_->clock.FramesPerSecond();
+  return queue_->rate;
+}
+
+int Player::FramesPerSecond() const { return FrameClock(Rate()).FramesPerSecond(); }
+
+void Player::SetCacheBytes(std::size_t bytes) {
+  std::lock_guard lock(queue_->mutex);
+  queue_->budget = bytes;
+  queue_->MakeRoom(0, -1, false);
 }
 
 void Player::SetView(const PlayerView& view) {
@@ -104,30 +146,34 @@ void Player::SetView(const PlayerView& view) {
     readAhead_->ViewChanged();
   }
   queue_->workToDo.notify_all();
-  queue_->pool->Wake();
 }
 
-void Player::Play(int first) {
+void Player::Play(const PlayOrder& order, int speed) {
   {
     std::lock_guard lock(queue_->mutex);
-    if (queue_->paths.empty()) return;
-    const int count = static_cast<int>(queue_->paths.size());
-    first = (first % count + count) % count;
-    // After a pause, the frames prepared from first on are still good.
-    if (queue_->IndexOf(queue_->nextToShow) != first ||
-        queue_->nextToPrepare <= queue_->nextToShow) {
-      queue_->Flush();
-      queue_->first = first;
-    }
+    if (queue_->items.empty()) return;
+    queue_->order = order;
+    queue_->speed = std::clamp(speed, kSlowest, kFastest);
+    queue_->clock.SetRate({queue_->rate.num * queue_->speed, queue_->rate.den});
+    queue_->seek.reset();
+    queue_->Restart();
+    queue_->counts = {};
+    queue_->shownTimes.clear();
     queue_->playing = true;
-    queue_->clock.Restart();
   }
   queue_->pool->KeepSpares(true);
   queue_->workToDo.notify_all();
   Tick();
 }
 
-// What is prepared ahead stays for the next Play; spare memory goes.
+void Player::Play(std::int64_t first) {
+  PlayOrder order = Order();
+  order.start = first;
+  order.direction = 1;
+  order.mode = LoopMode::kLoop;
+  Play(order);
+}
+
 void Player::Pause() {
   {
     std::lock_guard lock(queue_->mutex);
@@ -140,9 +186,19 @@ void Player::Stop() {
   {
     std::lock_guard lock(queue_->mutex);
     PauseLocked();
-    queue_->Flush();
+    queue_->Forget();
   }
   queue_->pool->KeepSpares(false);
+}
+
+void Player::Seek(std::int64_t number) {
+  {
+    std::lock_guard lock(queue_->mutex);
+    PauseLocked();
+    queue_->seek = number;
+  }
+  queue_->workToDo.notify_all();
+  Tick();
 }
 
 bool Player::Playing() const {
@@ -150,9 +206,19 @@ bool Player::Playing() const {
   return queue_->playing;
 }
 
-int Player::ShownIndex() const {
+std::int64_t Player::Shown() const {
   std::lock_guard lock(queue_->mutex);
-  return queue_->shownIndex;
+  return queue_->shown;
+}
+
+PlayOrder Player::Order() const {
+  std::lock_guard lock(queue_->mutex);
+  return queue_->order;
+}
+
+int Player::Speed() const {
+  std::lock_guard lock(queue_->mutex);
+  return queue_->speed;
 }
 
 Player::Counts Player::GetCounts() const {
@@ -160,18 +226,50 @@ Player::Counts Player::GetCounts() const {
   return queue_->counts;
 }
 
+double Player::ShownRate() const {
+  std::lock_guard lock(queue_->mutex);
+  const Duration now = time_->Now();
+  std::vector<Duration> recent;
+  for (const Duration at : queue_->shownTimes)
+    if (at > now - std::chrono::seconds(1)) recent.push_back(at);
+  if (recent.size() < 2) return static_cast<double>(recent.size());
+  // The frames between the first and the last of the second, over the time between them.
+  const double span = std::chrono::duration<double>(recent.back() - recent.front()).count();
+  return span > 0 ? static_cast<double>(recent.size() - 1) / span : 0;
+}
+
+Player::Runs Player::Held() const {
+  std::lock_guard lock(queue_->mutex);
+  return queue_->Held();
+}
+
 int Player::FramesReady() const {
   std::lock_guard lock(queue_->mutex);
   return readAhead_->FramesReady();
 }
 
-std::size_t Player::BytesAhead() const { return queue_->pool->BytesAhead(); }
+std::size_t Player::BytesAhead() const {
+  std::size_t bytes = 0;
+  {
+    std::lock_guard lock(queue_->mutex);
+    bytes = queue_->cachedBytes + queue_->reservedBytes;
+  }
+  return bytes + queue_->pool->SpareBytes();
+}
 
-void Player::SetWorkerHook(std::function<void(int)> hook) {
+void Player::SetWorkerHook(std::function<void(std::int64_t)> hook) {
   std::lock_guard lock(queue_->mutex);
   queue_->workerHook = std::move(hook);
 }
 
 void Player::Tick() {
-  if (std::optional<PlayerFrame> frame = handover_->Tick(*readAhead_)) emit frameDue(*frame);
+  std::optional<PlayerFrame> frame;
+  bool ended = false;
+  {
+    std::lock_guard lock(queue_->mutex);
+    frame = handover_->Tick(*readAhead_);
+    ended = std::exchange(queue_->ended, false);
+  }
+  if (frame) emit frameDue(*frame);
+  if (ended) emit this->ended();
 }

@@ -1,78 +1,101 @@
 #pragma once
 
 #include <QByteArray>
-#include <QImage>
 #include <QObject>
-#include <QRect>
-#include <QString>
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
+#include "frame_clock.h"
+#include "play_order.h"
 #include "player_types.h"
 
-class FrameQueue;
+struct FrameQueue;
 class Handover;
 class ReadAhead;
 
-// Plays a list of pictures as a flipbook. Workers decode the frames ahead, in order, into memory
-// of their own (the decoder on a canvas in memory) and scale them for the view there too, so the
-// window only puts a ready frame on screen at its time. Frames are due on a steady clock; a frame
-// not ready by its deadline, or that cannot be shown (a refused or unreadable file), is skipped
-// and counted, and play goes on. The read-ahead holds at most kMostAhead frames and
-// kMostBytesAhead bytes, whichever is less, reusing frame memory as frames leave the screen.
+// Plays frames as a flipbook: a sequence's frames by number (its missing numbers included) or a
+// folder's pictures. Workers decode the frames ahead into a frame cache (the decoder on a canvas
+// in memory) and scale them for the view there too, so the window only puts a cached frame on
+// screen at its time. Frames are due on a steady clock; a frame not ready by its deadline, or
+// that cannot be shown (a refused or unreadable file), is passed and counted, and play goes on;
+// a missing number holds the frame before it. The cache keeps frames up to a budget of memory,
+// those wanted latest leaving it first: once the frames played fit, a loop decodes nothing.
 class Player : public QObject {
   Q_OBJECT
 
  public:
-  static constexpr int kMostAhead = 8;  // as ReadAhead::kMostAhead
-  static constexpr std::size_t kMostBytesAhead = std::size_t{512} * 1024 * 1024;
-
   using Counts = PlayCounts;
+  using Runs = std::vector<std::pair<std::int64_t, std::int64_t>>;
+  static constexpr int kSlowest = 1, kFastest = 8;  // speeds
+
+  // A quarter of the machine's memory, never more than 8 GiB.
+  static std::size_t DefaultCacheBytes();
 
   // time: nullptr for the steady clock and a precise timer. workers: 0 for one a core, and never
-  // fewer than two. bytesAhead: the read-ahead's memory.
+  // fewer than two. cacheBytes: the frame cache's budget.
   explicit Player(std::unique_ptr<PlayerTime> time = nullptr, int workers = 0,
-                  std::size_t bytesAhead = kMostBytesAhead, QObject* parent = nullptr);
+                  std::size_t cacheBytes = DefaultCacheBytes(), QObject* parent = nullptr);
   ~Player() override;
   Player(const Player&) = delete;
   Player& operator=(const Player&) = delete;
 
-  // The pictures to play, in order (the file system's bytes). Stops, and drops what was prepared.
+  // The frames to play, by number, from first to last (numbers absent from items are missing).
+  // Stops, and lets go of the cache.
+  void SetFrames(std::vector<PlayItem> items, std::int64_t first, std::int64_t last);
+  // Pictures numbered from 0, none missing.
   void SetPictures(std::vector<QByteArray> paths);
+  std::int64_t First() const;
+  std::int64_t Last() const;
+  // How many numbers from first to last.
   int PictureCount() const;
-  void SetFrameRate(int framesPerSecond);
-  int FrameRate() const;
-  // Frames prepared from now on are scaled for view; those prepared already are scaled again.
+  void SetRate(::FrameRate rate);
+  void SetFrameRate(int framesPerSecond) { SetRate({framesPerSecond, 1}); }
+  ::FrameRate Rate() const;
+  int FramesPerSecond() const;
+  void SetCacheBytes(std::size_t bytes);
+  // Frames cached from now on are scaled for view; those cached already are scaled again.
   void SetView(const PlayerView& view);
 
-  // Plays from picture first on, looping at the end; a single picture plays as a still. The
-  // first frame goes on screen as soon as it is ready, and the clock starts with it. After a
-  // Pause, frames prepared already from first on are kept.
-  void Play(int first);
-  // Stops the clock on the frame shown; what is prepared ahead is kept for a Play from the next,
-  // and nothing more: memory that frames leave is let go until play goes on.
+  // Plays in the order given at speed times the rate (frames come due that much sooner). The first
+  // frame goes on screen as soon as it is ready, and the clock starts with it.
+  void Play(const PlayOrder& order, int speed = 1);
+  // Plays every frame from first on, looping.
+  void Play(std::int64_t first);
+  // Stops the clock on the frame shown; the cache stays for the next Play, spare memory goes.
   void Pause();
-  // Pauses and lets go of every frame prepared ahead.
+  // Pauses and lets go of the cache.
   void Stop();
+  // Paused: shows frame number as soon as it is ready (only the latest asked for is shown).
+  void Seek(std::int64_t number);
   bool Playing() const;
-  // The picture last put on screen; -1 before any.
-  int ShownIndex() const;
+  // The frame last put on screen (or announced missing); -1 before any.
+  std::int64_t Shown() const;
+  int ShownIndex() const { return static_cast<int>(Shown()); }
+  PlayOrder Order() const;
+  int Speed() const;
+  // What became of the frames since Play.
   Counts GetCounts() const;
-  // Frames ready ahead and scaled for the view as it stands.
+  // Frames put on screen a second, over the last second.
+  double ShownRate() const;
+  // The frames in the cache, as runs of numbers.
+  Runs Held() const;
+  // Frames cached and scaled for the view as it stands.
   int FramesReady() const;
-  // Memory of the frames ahead and of spare frame buffers; the frame on screen is not counted.
+  // Memory of the cache, of frames under way and of spare buffers.
   std::size_t BytesAhead() const;
 
-  // Runs on a worker before it prepares a frame of picture index (tests hold workers back here).
-  void SetWorkerHook(std::function<void(int index)> hook);
+  // Runs on a worker before it decodes frame number (tests hold workers back here).
+  void SetWorkerHook(std::function<void(std::int64_t number)> hook);
 
  signals:
-  // A frame's time has come: show it.
+  // A frame's time has come, or a frame sought is ready: show it.
   void frameDue(const PlayerFrame& frame);
+  // A play that stops has shown its last frame.
+  void ended();
 
  private:
   // The timer's wake and a worker's news of the frame awaited: puts a frame on screen if one is

@@ -38,14 +38,23 @@ struct PlayerView {
   lumenor::Pixel background = lumenor::kWorkspaceGrey;  // what pictures with alpha lie over
 };
 
-// One frame, ready to go on screen.
-struct PlayerFrame {
-  int index = -1;  // among the pictures played
+// One frame of what is played: its number (a sequence's frame number, or a folder picture's place
+// from 0) and its file; no file for a number the sequence lacks.
+struct PlayItem {
+  std::int64_t number = 0;
   QByteArray path;
+};
+
+// One frame, due on screen.
+struct PlayerFrame {
+  std::int64_t number = -1;
+  QByteArray path;
+  // The frame cannot be shown (a number the sequence lacks, a file that cannot be shown): the
+  // frame before it stays on screen. Nothing below is set.
+  bool missing = false;
   QString title;  // the window title, as a load of the picture sets it
-  // Full size, Format_RGB32, over the memory it was decoded into, which the player lets go:
-  // whoever holds the image last may write to it without a copy being made (unless a worker was
-  // still reading it when it was handed over; a write then copies it first).
+  // Full size, Format_RGB32, read-only over the memory it was decoded into, which the frame cache
+  // keeps: writing to it makes a copy first.
   QImage picture;
   lumenor::Zoom zoom;  // the frame's zoom in the view it was given for
   // The picture at zoom for scaledRect (in canvas coordinates): the whole of a shrunk frame, the
@@ -57,7 +66,10 @@ struct PlayerFrame {
 // What became of the frames of a play.
 struct PlayCounts {
   std::int64_t shown = 0;
-  std::int64_t late = 0;    // not ready by their deadlines
-  std::int64_t broken = 0;  // could not be shown
+  std::int64_t late = 0;     // not ready by their deadlines
+  std::int64_t broken = 0;   // could not be shown
+  std::int64_t missing = 0;  // numbers the sequence lacks
+  // Frames dropped: due and not shown, apart from missing ones.
+  std::int64_t Dropped() const { return late + broken; }
   std::int64_t Skipped() const { return late + broken; }
 };

@@ -32,23 +32,11 @@ class WorkerScaler {
   int height_ = 0;
 };
 
-namespace {
-
-void Scale(WorkerScaler& scaler, const Pixel* picture, int width, int height, const ScalePlan& plan,
-           Pixel* out) {
-  const QRect& r = plan.rect;
-  scaler.For(width, height, plan.zoom)
-      .Scale(picture, static_cast<std::size_t>(width), r.x(), r.y(), r.width(), r.height(), out,
-             static_cast<std::size_t>(r.width()));
-}
-
-}  // namespace
-
 ReadAhead::ReadAhead(FrameQueue& queue, PlayerTime& time, int workers,
                      std::function<void()> awaitedReady)
     : queue_(queue), time_(time), awaitedReady_(std::move(awaitedReady)) {
   if (workers <= 0) workers = static_cast<int>(std::thread::hardware_concurrency());
-  workers = std::clamp(workers, 2, kMostAhead);
+  workers = std::clamp(workers, 2, kMostWorkers);
   for (int i = 0; i < workers; ++i) workers_.emplace_back([this] { Work(); });
 }
 
@@ -57,183 +45,262 @@ ReadAhead::~ReadAhead() {
     std::lock_guard lock(queue_.mutex);
     queue_.stopping = true;
     queue_.playing = false;
-    queue_.Flush();
+    queue_.Forget();
   }
   queue_.workToDo.notify_all();
-  queue_.pool->Wake();
   for (std::thread& worker : workers_) worker.join();
 }
 
+bool ReadAhead::Ready(const CachedFrame& frame) const {
+  return frame.broken || (frame.viewGeneration == queue_.viewGeneration && !frame.rescaling);
+}
+
 void ReadAhead::ViewChanged() {
-  for (auto& entry : queue_.ready) Refresh(entry.second);
+  for (auto& entry : queue_.cache) Refresh(entry.second);
 }
 
 int ReadAhead::FramesReady() const {
-  return static_cast<int>(
-      std::count_if(queue_.ready.begin(), queue_.ready.end(), [this](const auto& entry) {
-        const PreparedFrame& frame = entry.second;
-        return frame.broken || (frame.viewGeneration == queue_.viewGeneration && !frame.rescaling);
-      }));
+  return static_cast<int>(std::count_if(queue_.cache.begin(), queue_.cache.end(),
+                                        [this](const auto& entry) { return Ready(entry.second); }));
+}
+
+std::size_t ReadAhead::FrameBytes() const {
+  const ScalePlan plan = PlanScaling(queue_.lastWidth, queue_.lastHeight, queue_.view);
+  return (static_cast<std::size_t>(queue_.lastWidth) * static_cast<std::size_t>(queue_.lastHeight) +
+          plan.Count()) *
+         sizeof(Pixel);
+}
+
+std::int64_t ReadAhead::Priming() const {
+  const std::size_t frameBytes = FrameBytes();
+  const std::size_t fit = frameBytes == 0 ? kMostWorkers : queue_.budget / frameBytes;
+  return static_cast<std::int64_t>(std::min({workers_.size(), std::max<std::size_t>(fit, 1) - 1,
+                                             static_cast<std::size_t>(kMostWorkers - 1)}));
 }
 
 void ReadAhead::Work() {
   WorkerScaler scaler;
   std::unique_lock lock(queue_.mutex);
   for (;;) {
-    queue_.workToDo.wait(lock, [this] { return queue_.stopping || StaleFrame() || CanStart(); });
+    std::optional<Job> job;
+    queue_.workToDo.wait(lock, [&] { return queue_.stopping || (job = NextJob()); });
     if (queue_.stopping) return;
-    if (const std::optional<std::int64_t> stale = StaleFrame()) {
-      Rescale(lock, *stale, scaler);
+    if (job->rescale) {
+      Rescale(lock, *job, scaler);
       continue;
     }
-    const Job job = Claim();
     lock.unlock();
-    PreparedFrame frame = Prepare(job, scaler);
+    CachedFrame frame = Prepare(*job, scaler);
     lock.lock();
-    Deliver(job, std::move(frame));
+    Deliver(*job, std::move(frame));
   }
 }
 
-bool ReadAhead::CanStart() const {
-  if (!queue_.playing || queue_.paths.empty()) return false;
-  if (queue_.paths.size() == 1 && queue_.nextToPrepare > 0)
-    return false;  // a still is prepared once
-  return queue_.inProgress.size() + queue_.ready.size() < static_cast<std::size_t>(kMostAhead);
-}
-
-// The next position to prepare. When the workers are behind, one that could not be ready by
-// its deadline is passed over for the first that can, with time to spare for a frame that
-// takes longer than most: a frame that misses its deadline is work thrown away.
-ReadAhead::Job ReadAhead::Claim() {
+std::optional<ReadAhead::Job> ReadAhead::NextJob() {
+  // A frame sought comes first.
+  if (const auto seek = queue_.seek; seek && queue_.Item(*seek) && !queue_.cache.contains(*seek) &&
+                                     !queue_.inProgress.contains(*seek))
+    return Decode(*seek, -1, 0, true);
+  if (auto stale = StaleNearby()) return stale;
+  if (!queue_.playing || queue_.items.empty()) return std::nullopt;
+  // The positions ahead, nearest first, as far as one pass over the frames played.
   std::int64_t position = std::max(queue_.nextToPrepare, queue_.nextToShow);
   if (queue_.clock.Running()) {
+    // When the workers are behind, a position that could not be ready by its deadline is passed
+    // over for the first that can, with time to spare for a frame that takes longer than most:
+    // a frame that misses its deadline is work thrown away.
     const Duration ready = time_.Now() + frameCost_ + std::max(frameCost_ / 8, slack_);
     position = std::max(position, queue_.clock.FirstOnTime(ready));
   }
-  queue_.nextToPrepare = position + 1;
-  queue_.inProgress.insert(position);
+  const std::int64_t horizon = queue_.nextToShow + queue_.order.Period();
+  for (; position < horizon; ++position) {
+    const auto number = queue_.FrameAt(position);
+    if (!number) break;  // the end of a play that stops
+    if (!queue_.Item(*number) || queue_.cache.contains(*number) ||
+        queue_.inProgress.contains(*number))
+      continue;
+    queue_.nextToPrepare = position;
+    return Decode(*number, position, position - queue_.nextToShow, position == queue_.nextToShow);
+  }
+  queue_.nextToPrepare = position;
+  return std::nullopt;
+}
+
+std::optional<ReadAhead::Job> ReadAhead::Decode(std::int64_t number, std::int64_t position,
+                                                std::int64_t wantedIn, bool urgent) {
+  const std::size_t bytes = FrameBytes();
+  if (!queue_.MakeRoom(bytes, wantedIn, urgent)) return std::nullopt;
+  queue_.reservedBytes += bytes;
+  if (position >= 0) queue_.nextToPrepare = position + 1;
+  queue_.inProgress.insert(number);
   Job job;
+  job.number = number;
   job.position = position;
-  job.index = queue_.IndexOf(position);
-  const QByteArray& path = queue_.paths[static_cast<std::size_t>(job.index)];
+  const QByteArray& path = queue_.Item(number)->path;
   job.path.assign(path.constData(), static_cast<std::size_t>(path.size()));
   job.view = queue_.view;
   job.viewGeneration = queue_.viewGeneration;
   job.session = queue_.session;
+  job.reserved = bytes;
   job.hook = queue_.workerHook;
   return job;
 }
 
-std::optional<std::int64_t> ReadAhead::StaleFrame() const {
-  for (const auto& [position, frame] : queue_.ready)
-    if (!frame.broken && !frame.rescaling && frame.viewGeneration != queue_.viewGeneration)
-      return position;
-  return std::nullopt;
+// A cached frame scaled for an older view, among those wanted next: the frame shown or sought
+// while paused, the next positions while playing.
+std::optional<ReadAhead::Job> ReadAhead::StaleNearby() {
+  const std::int64_t near = queue_.playing ? 2 * static_cast<std::int64_t>(workers_.size()) : 1;
+  std::optional<Job> nearest;
+  std::int64_t nearestDistance = near;
+  for (const auto& [number, frame] : queue_.cache) {
+    if (frame.broken || frame.rescaling || frame.viewGeneration == queue_.viewGeneration) continue;
+    const std::int64_t distance = queue_.Distance(number);
+    if (distance >= nearestDistance) continue;
+    nearestDistance = distance;
+    nearest.emplace();
+    nearest->rescale = true;
+    nearest->number = number;
+  }
+  return nearest;
 }
 
-// Scales a ready frame again for the view as it now stands.
-void ReadAhead::Rescale(std::unique_lock<std::mutex>& lock, std::int64_t position,
-                        WorkerScaler& scaler) {
-  PreparedFrame& stale = queue_.ready.at(position);
+void ReadAhead::Rescale(std::unique_lock<std::mutex>& lock, const Job& job, WorkerScaler& scaler) {
+  CachedFrame& stale = queue_.cache.at(job.number);
+  const ScalePlan plan = PlanScaling(stale.width, stale.height, queue_.view);
+  const std::size_t oldBytes = stale.scaled ? stale.scaled->Bytes() : 0;
+  const std::size_t newBytes = plan.Count() * sizeof(Pixel);
+  const int generation = queue_.viewGeneration, session = queue_.session;
+  if (newBytes > oldBytes &&
+      !queue_.MakeRoom(newBytes - oldBytes, queue_.Distance(job.number), false)) {
+    // Without memory for it, the window scales the frame itself.
+    stale.viewGeneration = generation;
+    stale.plan = {plan.zoom, {}};
+    queue_.cachedBytes -= oldBytes;
+    stale.scaled.reset();
+    return;
+  }
   stale.rescaling = true;
+  queue_.reservedBytes += newBytes;
   const std::shared_ptr<FrameBlock> picture = stale.picture;
   const int width = stale.width, height = stale.height;
-  const int generation = queue_.viewGeneration, session = queue_.session;
-  const ScalePlan plan = PlanScaling(width, height, queue_.view);
   lock.unlock();
-  std::shared_ptr<FrameBlock> scaled;
-  const auto giveUp = [this, generation, session] {
-    return queue_.stopping || queue_.session != session || queue_.viewGeneration != generation;
-  };
-  if (queue_.pool->Reserve(plan.Count() * sizeof(Pixel), giveUp, [] { return false; })) {
-    scaled = FrameBlock::Take(queue_.pool, plan.Count());
-    if (scaled) Scale(scaler, picture->Pixels(), width, height, plan, scaled->Pixels());
+  std::shared_ptr<FrameBlock> scaled = FrameBlock::Take(queue_.pool, plan.Count());
+  if (scaled) {
+    const QRect& r = plan.rect;
+    scaler.For(width, height, plan.zoom)
+        .Scale(picture->Pixels(), static_cast<std::size_t>(width), r.x(), r.y(), r.width(),
+               r.height(), scaled->Pixels(), static_cast<std::size_t>(r.width()));
   }
   lock.lock();
-  const auto frame = queue_.ready.find(position);
-  if (frame == queue_.ready.end() || session != queue_.session) return;
+  if (session != queue_.session) return;
+  queue_.reservedBytes -= newBytes;
+  const auto frame = queue_.cache.find(job.number);
+  if (frame == queue_.cache.end()) return;
   frame->second.rescaling = false;
   if (generation != queue_.viewGeneration) return;
-  // Without memory for it, the window scales the frame itself.
+  queue_.cachedBytes -= frame->second.scaled ? frame->second.scaled->Bytes() : 0;
   frame->second.scaled = std::move(scaled);
+  queue_.cachedBytes += frame->second.scaled ? frame->second.scaled->Bytes() : 0;
   frame->second.plan = plan;
   frame->second.viewGeneration = generation;
+  if (job.number == queue_.seek || job.number == queue_.awaited) awaitedReady_();
 }
 
-// A frame prepared for an older view is up to date at once when the view as it stands leaves
-// its scaling as it was, or does away with it; otherwise the workers scale it again.
-void ReadAhead::Refresh(PreparedFrame& frame) const {
+// A frame scaled for an older view is up to date at once when the view as it stands leaves its
+// scaling as it was, or does away with it; otherwise the workers scale it again.
+void ReadAhead::Refresh(CachedFrame& frame) const {
   if (frame.broken || frame.viewGeneration == queue_.viewGeneration) return;
   const ScalePlan plan = PlanScaling(frame.width, frame.height, queue_.view);
   if (!(plan == frame.plan) && plan.Count() > 0) return;
-  if (plan.Count() == 0) frame.scaled.reset();
+  if (plan.Count() == 0 && frame.scaled) {
+    queue_.cachedBytes -= frame.scaled->Bytes();
+    frame.scaled.reset();
+  }
   frame.plan = plan;
   frame.viewGeneration = queue_.viewGeneration;
 }
 
-void ReadAhead::Deliver(const Job& job, PreparedFrame&& frame) {
-  if (job.session != queue_.session) return;
-  queue_.inProgress.erase(job.position);
-  const bool missed = frame.abandoned || job.position < queue_.nextToShow;
-  if (!frame.broken) {
+void ReadAhead::Deliver(Job& job, CachedFrame&& frame) {
+  if (job.session != queue_.session) return;  // the list changed: the memory goes with frame
+  queue_.inProgress.erase(job.number);
+  queue_.reservedBytes -= job.reserved;
+  const bool missed = frame.abandoned || (job.position >= 0 && job.position < queue_.nextToShow);
+  if (!frame.broken && job.position >= 0) {
     // Shown or not, the time a frame took is what the next ones will take. One that missed
     // its deadline says to aim further ahead (the more so the more they miss); one on time,
     // a little nearer again.
     frameCost_ = (3 * frameCost_ + frame.cost) / 4;
     slack_ = missed ? std::min(slack_ + frameCost_ / 2, 4 * frameCost_) : slack_ - slack_ / 8;
   }
-  if (missed) return;
+  if (frame.abandoned) {
+    // Given up for want of memory, it is tried again once frames ahead have gone by.
+    if (job.position >= queue_.nextToShow)
+      queue_.nextToPrepare = std::min(queue_.nextToPrepare, job.position);
+    return;
+  }
   Refresh(frame);
+  queue_.cachedBytes += frame.Bytes();
   const bool awaited =
-      queue_.playing && (job.position == queue_.nextToShow || !queue_.clock.Running());
-  queue_.ready.emplace(job.position, std::move(frame));
+      job.number == queue_.seek ||
+      (queue_.playing && (job.number == queue_.awaited || !queue_.clock.Running()));
+  queue_.cache.insert_or_assign(job.number, std::move(frame));
   if (awaited) awaitedReady_();
 }
 
-// The frames after the first that are to be ready before the clock starts: one a worker, as
-// many as the read-ahead's memory holds.
-std::int64_t ReadAhead::Priming() const {
-  const ScalePlan plan = PlanScaling(queue_.lastWidth, queue_.lastHeight, queue_.view);
-  const std::size_t frameBytes =
-      (static_cast<std::size_t>(queue_.lastWidth) * static_cast<std::size_t>(queue_.lastHeight) +
-       plan.Count()) *
-      sizeof(Pixel);
-  const std::size_t fit = frameBytes == 0 ? kMostAhead : queue_.bytesAhead / frameBytes;
-  return static_cast<std::int64_t>(std::min({workers_.size(), std::max<std::size_t>(fit, 1) - 1,
-                                             static_cast<std::size_t>(kMostAhead - 1)}));
-}
-
-// Whether a frame under way may still go on screen.
 bool ReadAhead::StillWanted(const Job& job) {
   std::lock_guard lock(queue_.mutex);
-  if (queue_.stopping || job.session != queue_.session || job.position < queue_.nextToShow)
-    return false;
-  if (!queue_.clock.Running()) return true;
-  return queue_.clock.OnTime(job.position, time_.Now());
+  if (queue_.stopping || job.session != queue_.session) return false;
+  if (job.position < 0 || !queue_.playing || !queue_.clock.Running()) return true;
+  if (job.position >= queue_.nextToShow && queue_.clock.OnTime(job.position, time_.Now()))
+    return true;
+  // Too late for this pass. When every frame played fits the cache it is worth finishing for the
+  // next; otherwise it would leave the cache before it came round, and the worker is wanted for
+  // frames that can still be on time.
+  const auto period = static_cast<std::size_t>(queue_.order.Period());
+  return FrameBytes() > 0 && period <= queue_.budget / FrameBytes();
 }
 
-// Unlocked: decodes (and scales) the frame of job.
-PreparedFrame ReadAhead::Prepare(const Job& job, WorkerScaler& scaler) {
-  PreparedFrame frame;
-  frame.index = job.index;
+CachedFrame ReadAhead::Prepare(Job& job, WorkerScaler& scaler) {
+  CachedFrame frame;
+  frame.number = job.number;
   frame.viewGeneration = job.viewGeneration;
-  if (job.hook) job.hook(job.index);
+  if (job.hook) job.hook(job.number);
   const Duration start = time_.Now();
   std::shared_ptr<FrameBlock> scaled;
   RowScaler rowScaler;
-  const auto giveUp = [this, &job] { return queue_.stopping || queue_.session != job.session; };
+  bool noMemory = false;  // the cache had no room for it, or the memory could not be had
   FrameCanvas canvas(
       job.view.background,
       [&](int width, int height) -> std::shared_ptr<FrameBlock> {
         frame.plan = PlanScaling(width, height, job.view);
         const auto count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-        if (!queue_.pool->Reserve((count + frame.plan.Count()) * sizeof(Pixel), giveUp,
-                                  [this, &job] { return job.position == queue_.awaited; }))
-          return nullptr;
+        const std::size_t bytes = (count + frame.plan.Count()) * sizeof(Pixel);
+        {
+          // The frame's true size: its share of the budget follows.
+          std::lock_guard lock(queue_.mutex);
+          if (job.session == queue_.session && queue_.lastWidth == 0) {
+            // What the next frames will take, until one is shown.
+            queue_.lastWidth = width;
+            queue_.lastHeight = height;
+          }
+          const std::int64_t wantedIn = job.position < 0 ? 0 : job.position - queue_.nextToShow;
+          const bool urgent = job.position < 0 || job.number == queue_.awaited;
+          if (job.session != queue_.session ||
+              (bytes > job.reserved && !queue_.MakeRoom(bytes - job.reserved, wantedIn, urgent))) {
+            noMemory = true;
+            return nullptr;
+          }
+          queue_.reservedBytes += bytes;
+          queue_.reservedBytes -= job.reserved;
+          job.reserved = bytes;
+        }
         std::shared_ptr<FrameBlock> picture = FrameBlock::Take(queue_.pool, count);
         scaled =
             frame.plan.Count() > 0 ? FrameBlock::Take(queue_.pool, frame.plan.Count()) : nullptr;
-        if (!picture || (frame.plan.Count() > 0 && !scaled)) return nullptr;
+        if (!picture || (frame.plan.Count() > 0 && !scaled)) {
+          noMemory = true;
+          return nullptr;
+        }
         if (scaled)
           rowScaler.Start(scaler.For(width, height, frame.plan.zoom), picture->Pixels(), width,
                           frame.plan.rect.x(), frame.plan.rect.y(), frame.plan.rect.width(),
@@ -246,6 +313,10 @@ PreparedFrame ReadAhead::Prepare(const Job& job, WorkerScaler& scaler) {
         return true;
       });
   lumenor::LoadImageFile(job.path, canvas);
+  if (noMemory) {
+    frame.abandoned = true;
+    return frame;
+  }
   if (canvas.Abandoned()) {
     // What the whole frame would have taken, for the estimate of the next ones.
     frame.abandoned = true;
@@ -255,7 +326,7 @@ PreparedFrame ReadAhead::Prepare(const Job& job, WorkerScaler& scaler) {
   }
   frame.picture = canvas.TakeBlock();
   if (!canvas.Messages().empty() || !frame.picture) {
-    frame.broken = true;
+    frame.broken = true;  // a file that cannot be shown
     frame.picture.reset();
     return frame;
   }

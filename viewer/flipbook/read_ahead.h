@@ -12,52 +12,60 @@
 
 class WorkerScaler;
 
-// The player's workers: they decode the positions of a play ahead, in order, into frame memory
-// (the decoder on a canvas in memory) and scale them for the view there too, so that the window
-// only puts a ready frame on screen at its time. When they fall behind they pass over positions
-// that could not be ready by their deadlines; a frame prepared for an older view is scaled again.
-// The read-ahead holds at most kMostAhead frames, and the frame pool's budget of memory.
+// The player's workers. They decode frames into the frame cache (the decoder on a canvas in frame
+// memory) and scale them for the view there too, so that the window only puts a cached frame on
+// screen at its time. A frame sought while paused comes first; then frames whose scaling the view
+// has outdated, near the one shown; then, while playing, the positions ahead in the order of
+// play, up to a whole loop and as far as the cache's budget allows: a frame wanted sooner takes
+// the memory of one wanted later. When they fall behind they pass over positions that could not
+// be ready by their deadlines.
 class ReadAhead {
  public:
   using Duration = PlayerTime::Duration;
-  static constexpr int kMostAhead = 8;
+  static constexpr int kMostWorkers = 8;
 
-  // awaitedReady is called (from a worker) when the frame the window waits for is ready.
+  // awaitedReady is called (from a worker) when a frame the window waits for is ready.
   ReadAhead(FrameQueue& queue, PlayerTime& time, int workers, std::function<void()> awaitedReady);
   // Stops and joins the workers.
   ~ReadAhead();
   ReadAhead(const ReadAhead&) = delete;
   ReadAhead& operator=(const ReadAhead&) = delete;
 
-  // With the queue's lock held: a new view reaches the frames ready.
+  // With the queue's lock held: a new view reaches the frames cached.
   void ViewChanged();
-  // The frames after the first that are to be ready before the clock starts: one a worker, as
-  // many as the read-ahead's memory holds. With the queue's lock held.
+  // The positions after the first that are to be ready before the clock starts: one a worker,
+  // as many as the cache holds. With the queue's lock held.
   std::int64_t Priming() const;
-  // Frames ready and scaled for the view as it stands. With the queue's lock held.
+  // Frames cached and scaled for the view as it stands. With the queue's lock held.
   int FramesReady() const;
+  bool Ready(const CachedFrame& frame) const;
 
  private:
   struct Job {
-    std::int64_t position = 0;
-    int index = 0;
+    bool rescale = false;
+    std::int64_t number = 0;
+    std::int64_t position = -1;  // in the play; -1 for a frame sought
     std::string path;
     PlayerView view;
     int viewGeneration = 0;
     int session = 0;
-    std::function<void(int)> hook;
+    std::size_t reserved = 0;  // bytes of the cache's budget held for it
+    std::function<void(std::int64_t)> hook;
   };
 
   void Work();
   // The functions below, to Deliver, run with the queue's lock held.
-  bool CanStart() const;
-  Job Claim();
-  std::optional<std::int64_t> StaleFrame() const;
-  void Rescale(std::unique_lock<std::mutex>& lock, std::int64_t position, WorkerScaler& scaler);
-  void Refresh(PreparedFrame& frame) const;
-  void Deliver(const Job& job, PreparedFrame&& frame);
+  std::optional<Job> NextJob();
+  std::optional<Job> Decode(std::int64_t number, std::int64_t position, std::int64_t wantedIn,
+                            bool urgent);
+  std::optional<Job> StaleNearby();
+  // What a frame of the size last seen takes.
+  std::size_t FrameBytes() const;
+  void Rescale(std::unique_lock<std::mutex>& lock, const Job& job, WorkerScaler& scaler);
+  void Refresh(CachedFrame& frame) const;
+  void Deliver(Job& job, CachedFrame&& frame);
   // Unlocked: decodes (and scales) the frame of job.
-  PreparedFrame Prepare(const Job& job, WorkerScaler& scaler);
+  CachedFrame Prepare(Job& job, WorkerScaler& scaler);
   // Whether a frame under way may still go on screen.
   bool StillWanted(const Job& job);
 

@@ -113,6 +113,39 @@ void ScreenOwner::TogglePlay() {
   StartPlay();
 }
 
+void ScreenOwner::Play() {
+  if (state_ != State::kPlaying) return StartPlay();
+  host_.Play();
+  host_.Changed();
+}
+
+void ScreenOwner::Seek(std::int64_t number) {
+  switch (state_) {
+    case State::kIdle:
+    case State::kPaused:
+      break;
+    case State::kReloading:
+      host_.CancelReloadAside();
+      state_ = beforeReload_;
+      break;
+    case State::kPlaying:
+      host_.Pause();
+      state_ = State::kPaused;
+      break;
+    default:  // a load runs or waits: the frames it will show are not known yet
+      return;
+  }
+  playWanted_ = false;
+  if (host_.Seek(number)) return SetState(State::kPaused);
+  host_.Changed();
+}
+
+void ScreenOwner::Ended() {
+  if (state_ != State::kPlaying) return;
+  host_.Pause();
+  SetState(State::kPaused);
+}
+
 void ScreenOwner::StartPlay() {
   if (state_ != State::kIdle && state_ != State::kPaused && state_ != State::kReloading) return;
   if (state_ == State::kReloading) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <cstdint>
 #include <functional>
 #include <optional>
 
@@ -39,8 +40,11 @@ class ScreenOwner {
     // Loads the picture shown again aside; ReloadedAside() says when that is done.
     virtual void ReloadAside() = 0;
     virtual void CancelReloadAside() = 0;
-    // Plays the folder from the picture shown.
+    // Plays from the picture shown, the way and at the speed set; playing, takes a change of them
+    // from the frame shown.
     virtual PlayStart Play() = 0;
+    // Shows frame number of the frames the picture shown plays; false when there are none yet.
+    virtual bool Seek(std::int64_t number) = 0;
     // Stops the clock on the frame shown, which becomes the picture shown.
     virtual void Pause() = 0;
     // The state changed: items to enable, marks to set.
@@ -63,13 +67,20 @@ class ScreenOwner {
   void FileChanged();
   // Play, or Pause while playing or waiting to play.
   void TogglePlay();
+  // Play in the way and at the speed set now: starts, or while playing takes the change.
+  void Play();
   void Pause();
+  // Frame number of what the picture shown plays, on screen as soon as it is ready: a scrub of the
+  // timeline, a step of one frame. Play pauses first; the latest frame asked for is the one shown.
+  void Seek(std::int64_t number);
   void Exit();
   // Whether a frame that came due goes on screen.
   bool FrameDue() const { return state_ == State::kPlaying; }
 
   // The folder's list came: a Play that waited for it starts.
   void ListArrived();
+  // A play that stops reached its last frame: paused on it.
+  void Ended();
   void ReloadedAside();
   // Asked by a load at each progress point: whether to end it now.
   bool EndLoad() const { return state_ == State::kEnding || state_ == State::kQuitting; }

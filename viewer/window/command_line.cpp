@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QStringList>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -12,6 +13,7 @@ namespace {
 constexpr int kUsageError = 2;
 constexpr int kSlowestRate = 1;
 constexpr int kFastestRate = 120;
+constexpr qulonglong kLeastCacheMiB = 16;
 
 bool IsOption(const char* argument) { return argument[0] == '-' && argument[1] != '\0'; }
 
@@ -49,13 +51,19 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, const QString& v
       QStringLiteral("play"),
       QStringLiteral("Play FILE's folder as a flipbook from FILE on, as Go > Play does."));
   const QCommandLineOption rate(QStringLiteral("fps"),
-                                QStringLiteral("Frames a second to play at, %1 to %2 (24 unless "
-                                               "given).")
+                                QStringLiteral("Frames a second to play at, %1 to %2, a decimal "
+                                               "number such as 23.976 (24 unless given).")
                                     .arg(kSlowestRate)
                                     .arg(kFastestRate),
                                 QStringLiteral("N"));
+  const QCommandLineOption cache(
+      QStringLiteral("cache"),
+      QStringLiteral("Memory for frames decoded for play, in MiB (a quarter of the machine's "
+                     "memory, at most 8 GiB, unless given or set)."),
+      QStringLiteral("MIB"));
   parser.addOption(play);
   parser.addOption(rate);
+  parser.addOption(cache);
   parser.addPositionalArgument(QStringLiteral("FILE"),
                                QStringLiteral("The picture to open at start."),
                                QStringLiteral("[FILE]"));
@@ -89,22 +97,49 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, const QString& v
   const qsizetype count = parser.positionalArguments().size();
   if (count > 1) return usageError(QStringLiteral("one FILE at most, %1 were given").arg(count));
   if (count == 1) {
-    const std::vector<QByteArray> positional = PositionalBytes(argc, argv, {QStringLiteral("fps")});
+    const std::vector<QByteArray> positional =
+        PositionalBytes(argc, argv, {QStringLiteral("fps"), QStringLiteral("cache")});
     if (positional.size() == 1) result.file = positional.front();
   }
   result.play = parser.isSet(play);
   if (result.play && !result.file) return usageError(QStringLiteral("--play needs a FILE"));
   if (parser.isSet(rate)) {
-    bool number = false;
-    const int fps = parser.value(rate).toInt(&number);
-    if (!number || fps < kSlowestRate || fps > kFastestRate)
+    const auto fps = ParseRate(parser.value(rate));
+    if (!fps || fps->num < kSlowestRate * fps->den || fps->num > kFastestRate * fps->den)
       return usageError(QStringLiteral("--fps takes %1 to %2 frames a second, not '%3'")
                             .arg(kSlowestRate)
                             .arg(kFastestRate)
                             .arg(parser.value(rate)));
-    result.framesPerSecond = fps;
+    result.rate = fps;
+  }
+  if (parser.isSet(cache)) {
+    bool number = false;
+    const qulonglong mib = parser.value(cache).toULongLong(&number);
+    if (!number || mib < kLeastCacheMiB)
+      return usageError(QStringLiteral("--cache takes a number of MiB, %1 or more, not '%2'")
+                            .arg(kLeastCacheMiB)
+                            .arg(parser.value(cache)));
+    result.cacheMiB = mib;
   }
   return result;
+}
+
+std::optional<FrameRate> ParseRate(const QString& text) {
+  static const QRegularExpression kDecimal(QStringLiteral("^([0-9]{1,6})(?:\\.([0-9]{1,6}))?$"));
+  const QRegularExpressionMatch match = kDecimal.match(text);
+  if (!match.hasMatch()) return std::nullopt;
+  const QString fraction = match.captured(2);
+  std::int64_t den = 1;
+  for (qsizetype i = 0; i < fraction.size(); ++i) den *= 10;
+  const FrameRate given{(match.captured(1) + fraction).toLongLong(), den};
+  // The NTSC rates, as they are written to two or three decimals.
+  for (const std::int64_t whole : {24, 30, 48, 60, 120}) {
+    const FrameRate ntsc{whole * 1000, 1001};
+    if (std::abs(given.Value() - ntsc.Value()) * 1000 <= (fraction.size() >= 3 ? 1 : 10) &&
+        fraction.size() >= 2)
+      return ntsc;
+  }
+  return given;
 }
 
 std::optional<QString> MissingDisplay(int argc, const char* const* argv) {

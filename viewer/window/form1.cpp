@@ -11,6 +11,7 @@
 #include <QMouseEvent>
 #include <QSettings>
 #include <QStatusBar>
+#include <QVBoxLayout>
 #include <QWheelEvent>
 #include <cmath>
 #include <functional>
@@ -20,6 +21,7 @@
 
 #include "dialogs.h"
 #include "file_names.h"
+#include "flipbook.h"
 #include "folder.h"
 #include "menus.h"
 #include "picture1.h"
@@ -28,6 +30,8 @@
 #include "properties.h"
 #include "stage.h"
 #include "status_readout.h"
+#include "timeline.h"
+#include "transport.h"
 #include "viewport.h"
 
 namespace {
@@ -41,11 +45,14 @@ const QString kOpenFilter = QStringLiteral(
     "*.sgi"
     "|All Files (*)|*");
 
-constexpr int kDefaultFrameRate = 24;  // Go > Frame Rate
+constexpr FrameRate kDefaultFrameRate{24, 1};  // Go > Frame Rate
 
 // What is remembered between runs, and only once the user has chosen it in the menu.
 const QString kStatusBarSetting = QStringLiteral("view/statusBar");
 const QString kFitSetting = QStringLiteral("view/fitToWindow");
+const QString kTimelineSetting = QStringLiteral("view/timeline");
+const QString kHeadsUpSetting = QStringLiteral("view/headsUp");
+const QString kCacheSetting = QStringLiteral("play/cacheMiB");
 
 // $XDG_CONFIG_HOME/lumenor/lumenor.conf
 std::unique_ptr<QSettings> SettingsFile() {
@@ -65,16 +72,26 @@ Form1::Form1(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent), dialogs_(
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(kInitialTitle);
 
-  Picture1_ = new Picture1(this);
+  // The client area: the canvas, and the timeline below it when it is chosen.
+  auto* central = new QWidget(this);
+  auto* layout = new QVBoxLayout(central);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  Picture1_ = new Picture1(central);
   Picture1_->installEventFilter(this);
   connect(Picture1_, &Picture1::resized, this, &Form1::Form_Resize);
-  setCentralWidget(Picture1_);
+  layout->addWidget(Picture1_, 1);
+  timeline_ = new Timeline(central);
+  timeline_->hide();
+  layout->addWidget(timeline_);
+  setCentralWidget(central);
   Picture1_->setFocus();
   setAcceptDrops(true);
 
   menus_ = new Menus(*this);
   viewport_ = new Viewport(*Picture1_, *menus_->mnuFit, this);
   stage_ = new Stage(*this, *Picture1_, *viewport_, dialogs_);
+  transport_ = new Transport(*menus_, *stage_, *Picture1_, *timeline_, this);
   connect(stage_, &Stage::changed, this, &Form1::UpdateItems);
   connect(stage_, &Stage::frameShown, this, [this] {
     UpdateItems();  // the steps go from the frame shown
@@ -98,6 +115,9 @@ Form1::Form1(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent), dialogs_(
 
   const auto settings = SettingsFile();
   menus_->mnuFit->setChecked(settings->value(kFitSetting, false).toBool());
+  menus_->mnuTimeline->setChecked(settings->value(kTimelineSetting, false).toBool());
+  menus_->mnuHeadsUp->setChecked(settings->value(kHeadsUpSetting, true).toBool());
+  if (const auto mib = settings->value(kCacheSetting).toULongLong(); mib > 0) SetCacheMiB(mib);
   if (settings->value(kStatusBarSetting, false).toBool()) ShowStatusBar(true);
   const int bars =
       menuBar()->sizeHint().height() + (status_ ? statusBar()->sizeHint().height() : 0);
@@ -124,7 +144,12 @@ void Form1::ConnectMenus() {
   connect(menus_->mnuLast, &QAction::triggered, this, &Form1::mnuLast_Click);
   connect(menus_->mnuPlay, &QAction::triggered, this, &Form1::mnuPlay_Click);
   connect(menus_->mnuAbout, &QAction::triggered, this, &Form1::mnuAbout_Click);
-  connect(menus_, &Menus::frameRateChosen, &stage_->FramePlayer(), &Player::SetFrameRate);
+  for (const auto& [item, setting] : {std::pair{menus_->mnuTimeline, kTimelineSetting},
+                                      std::pair{menus_->mnuHeadsUp, kHeadsUpSetting}})
+    connect(item, &QAction::triggered, this, [this, item = item, setting = setting] {
+      SettingsFile()->setValue(setting, item->isChecked());
+      transport_->Refresh();
+    });
   UpdateItems();
 }
 
@@ -162,6 +187,7 @@ void Form1::UpdateItems() {
   const auto [position, count] = stage_->Place();
   menus_->Reflect({.canOpen = owner.CanOpen(),
                    .playing = owner.PlayChecked(),
+                   .direction = stage_->Book().Direction(),
                    .anyPicture = !stage_->PictureFolder().Current().isEmpty(),
                    .still = stage_->Shown().has_value() && owner.Still(),
                    .encoding = out_->Busy(),
@@ -172,6 +198,7 @@ void Form1::UpdateItems() {
     status_->Show(stage_->OnScreen(), position, count, CurrentZoom());
     status_->SetNote(stage_->BeingWritten() ? QStringLiteral("being written") : QString());
   }
+  if (transport_) transport_->Refresh();
 }
 
 void Form1::mnuCopy_Click() {
@@ -226,16 +253,20 @@ void Form1::mnuFirst_Click() { Step(&Folder::First); }
 void Form1::mnuLast_Click() { Step(&Folder::Last); }
 void Form1::mnuReload_Click() { Step(&Folder::Current, true); }
 
-void Form1::SetFrameRate(int framesPerSecond) {
-  menus_->FrameRateItem(framesPerSecond);
-  stage_->FramePlayer().SetFrameRate(framesPerSecond);
+void Form1::SetFrameRate(FrameRate rate) {
+  menus_->FrameRateItem(rate);
+  stage_->FramePlayer().SetRate(rate);
 }
 
-// Plays the folder as a flipbook from the picture shown, looping; again, pauses on the frame
-// shown.
+void Form1::SetCacheMiB(std::uint64_t mib) {
+  stage_->FramePlayer().SetCacheBytes(static_cast<std::size_t>(mib) << 20);
+}
+
+// Plays the picture's sequence (or its folder) as a flipbook from the picture shown; again,
+// pauses on the frame shown.
 void Form1::mnuPlay_Click() {
-  stage_->Owner().TogglePlay();
-  menus_->mnuPlay->setChecked(stage_->Owner().PlayChecked());
+  transport_->Play(1);
+  UpdateItems();
 }
 
 void Form1::mnuExit_Click() { Form_Unload(); }
@@ -278,6 +309,7 @@ void Form1::changeEvent(QEvent* event) {
   if (full == fullScreenLayout_ || !menus_->mnuFullScreen) return;
   fullScreenLayout_ = full;
   menus_->mnuFullScreen->setChecked(full);
+  transport_->SetFullScreen(full);
   if (full) {
     menuBar()->setFixedHeight(0);
     if (status_) statusBar()->hide();
@@ -399,6 +431,9 @@ bool Form1::Picture1_KeyDown(const QKeyEvent& event) {
     mnuFullScreen_Click();
     return true;
   }
+  // Paused after play, Left and Right step a frame.
+  if (event.key() == Qt::Key_Left || event.key() == Qt::Key_Right)
+    if (transport_->StepFrame(event.key() == Qt::Key_Left ? -1 : 1)) return true;
   // With nothing left to pan that way, the arrows and Home and End walk the folder instead.
   if (!stage_->PictureFolder().Current().isEmpty()) {
     const bool fitsAcross = Picture1_->Width() <= ScaleWidth();

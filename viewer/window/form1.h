@@ -4,10 +4,12 @@
 #include <QMainWindow>
 #include <QPointF>
 #include <QString>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
 
+#include "frame_clock.h"
 #include "scale.h"
 
 class Dialogs;
@@ -21,6 +23,8 @@ class QKeyEvent;
 class QWheelEvent;
 class Stage;
 class StatusReadout;
+class Timeline;
+class Transport;
 class Viewport;
 
 // The program's only window: the menus, the canvas Picture1 in the client area, the Open, Exit
@@ -58,7 +62,10 @@ class Form1 : public QMainWindow {
   // Full screen and back (F11, or Escape in full screen) to the window as it was.
   void mnuFullScreen_Click();
   void mnuPlay_Click();
-  void SetFrameRate(int framesPerSecond);
+  void SetFrameRate(FrameRate rate);
+  void SetFrameRate(int framesPerSecond) { SetFrameRate(FrameRate{framesPerSecond, 1}); }
+  // The frame cache's budget (--cache, the settings).
+  void SetCacheMiB(std::uint64_t mib);
   void mnuExit_Click();
   // The picture as its file stores it: to the clipboard, to a PNG file, and what its header says.
   void mnuCopy_Click();
@@ -119,6 +126,8 @@ class Form1 : public QMainWindow {
   Viewport* viewport_ = nullptr;
   Stage* stage_ = nullptr;
   PictureOut* out_ = nullptr;
+  Timeline* timeline_ = nullptr;
+  Transport* transport_ = nullptr;
 
   // Drag panning: positions are in canvas pixels (device pixels of the screen).
   bool Dragging = false;

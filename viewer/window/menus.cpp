@@ -9,8 +9,20 @@
 
 namespace {
 
-// Go > Frame Rate.
-constexpr int kFrameRates[] = {12, 24, 25, 30, 48, 60};
+// Go > Frame Rate: the film, video and television rates, the NTSC ones as exact fractions.
+constexpr FrameRate kFrameRates[] = {{12, 1}, {24000, 1001}, {24, 1},       {25, 1}, {30000, 1001},
+                                     {30, 1}, {48, 1},       {60000, 1001}, {60, 1}};
+
+}  // namespace
+
+QString Menus::RateText(FrameRate rate) {
+  QString text = QString::number(rate.Value(), 'f', 3);
+  while (text.endsWith(QLatin1Char('0'))) text.chop(1);
+  if (text.endsWith(QLatin1Char('.'))) text.chop(1);
+  return text;
+}
+
+namespace {
 
 QMenu* AddMenu(QMainWindow& window, const char* caption, const char* name) {
   QMenu* created = window.menuBar()->addMenu(QString::fromLatin1(caption));
@@ -73,26 +85,53 @@ Menus::Menus(QMainWindow& window) : QObject(&window) {
   mnuGo->addSeparator();
   // P is Previous Picture's access key already.
   mnuPlay = AddCheckable(mnuGo, "Pl&ay", "mnuPlay", QKeySequence(Qt::Key_P));
+  mnuPlayBackwards = AddCheckable(mnuGo, "Play &Backwards", "mnuPlayBackwards",
+                                  QKeySequence(Qt::SHIFT | Qt::Key_P));
+  mnuSetIn = AddItem(mnuGo, "Set &In Point", "mnuSetIn", QKeySequence(Qt::Key_I));
+  mnuSetOut = AddItem(mnuGo, "Set &Out Point", "mnuSetOut", QKeySequence(Qt::Key_O));
+  mnuLoopMode = mnuGo->addMenu(QStringLiteral("Loop &Mode"));
+  mnuLoopMode->setObjectName(QStringLiteral("mnuLoopMode"));
+  auto* loopModes = new QActionGroup(this);
+  mnuLoop = AddCheckable(mnuLoopMode, "&Loop", "mnuLoop", {});
+  mnuPingPong = AddCheckable(mnuLoopMode, "&Ping-Pong", "mnuPingPong", {});
+  mnuPlayOnce = AddCheckable(mnuLoopMode, "Play &Once", "mnuPlayOnce", {});
+  for (QAction* mode : {mnuLoop, mnuPingPong, mnuPlayOnce}) loopModes->addAction(mode);
+  mnuLoop->setChecked(true);
   mnuFrameRate = mnuGo->addMenu(QStringLiteral("Frame &Rate"));
   mnuFrameRate->setObjectName(QStringLiteral("mnuFrameRate"));
   frameRates_ = new QActionGroup(this);
-  for (const int rate : kFrameRates) FrameRateItem(rate);
+  for (const FrameRate rate : kFrameRates) FrameRateItem(rate);
 
   mnuHelp = AddMenu(window, "&Help", "mnuHelp");
   mnuAbout = AddItem(mnuHelp, "&About...", "mnuAbout", {});
+
+  const auto key = [&window](const char* name, const QKeySequence& sequence) {
+    auto* action = new QAction(&window);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setShortcut(sequence);
+    window.addAction(action);
+    return action;
+  };
+  keyBackwards = key("keyBackwards", QKeySequence(Qt::Key_J));
+  keyPause = key("keyPause", QKeySequence(Qt::Key_K));
+  keyForwards = key("keyForwards", QKeySequence(Qt::Key_L));
+  keyResetIn = key("keyResetIn", QKeySequence(Qt::SHIFT | Qt::Key_I));
+  keyResetOut = key("keyResetOut", QKeySequence(Qt::SHIFT | Qt::Key_O));
 }
 
-QAction* Menus::FrameRateItem(int framesPerSecond) {
+QAction* Menus::FrameRateItem(FrameRate rate) {
   QAction* chosen = nullptr;
-  for (QAction* rate : frameRates_->actions())
-    if (rate->data().toInt() == framesPerSecond) chosen = rate;
+  for (QAction* item : frameRates_->actions()) {
+    const QList<QVariant> fraction = item->data().toList();
+    if (FrameRate{fraction.value(0).toLongLong(), fraction.value(1).toLongLong()} == rate)
+      chosen = item;
+  }
   if (!chosen) {
-    chosen = mnuFrameRate->addAction(QStringLiteral("%1 fps").arg(framesPerSecond));
-    chosen->setData(framesPerSecond);
+    chosen = mnuFrameRate->addAction(RateText(rate) + QStringLiteral(" fps"));
+    chosen->setData(QList<QVariant>{QVariant::fromValue(rate.num), QVariant::fromValue(rate.den)});
     chosen->setCheckable(true);
     frameRates_->addAction(chosen);
-    connect(chosen, &QAction::triggered, this,
-            [this, framesPerSecond] { emit frameRateChosen(framesPerSecond); });
+    connect(chosen, &QAction::triggered, this, [this, rate] { emit frameRateChosen(rate); });
   }
   chosen->setChecked(true);
   return chosen;
@@ -100,7 +139,10 @@ QAction* Menus::FrameRateItem(int framesPerSecond) {
 
 void Menus::Reflect(const State& state) {
   mnuOpen->setEnabled(state.canOpen);
-  mnuPlay->setChecked(state.playing);
+  mnuPlay->setChecked(state.playing && state.direction > 0);
+  mnuPlayBackwards->setChecked(state.playing && state.direction < 0);
+  for (QAction* item : {mnuSetIn, mnuSetOut, keyResetIn, keyResetOut})
+    item->setEnabled(state.anyPicture);
   mnuNext->setEnabled(state.anyPicture && state.position >= 0 && state.position + 1 < state.count);
   mnuPrevious->setEnabled(state.anyPicture && state.position > 0);
   mnuFirst->setEnabled(state.anyPicture);

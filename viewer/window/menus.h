@@ -2,6 +2,8 @@
 
 #include <QObject>
 
+#include "frame_clock.h"
+
 class QAction;
 class QActionGroup;
 class QMainWindow;
@@ -15,10 +17,14 @@ class Menus : public QObject {
  public:
   explicit Menus(QMainWindow& window);
 
+  // "23.976" for 24000 / 1001.
+  static QString RateText(FrameRate rate);
+
   // What the items say of the state of things.
   struct State {
     bool canOpen = false;
     bool playing = false;     // or waiting to play
+    int direction = 1;        // of play
     bool anyPicture = false;  // a picture was opened: there is a folder to walk
     bool still = false;       // a picture stands still on screen
     bool encoding = false;    // Copy or Export is under way
@@ -29,7 +35,7 @@ class Menus : public QObject {
 
   // The item for a frame rate, checked: a rate off the menu's list (from the command line) joins
   // it.
-  QAction* FrameRateItem(int framesPerSecond);
+  QAction* FrameRateItem(FrameRate rate);
 
   QMenu* mnuFile = nullptr;
   QAction* mnuOpen = nullptr;
@@ -46,6 +52,8 @@ class Menus : public QObject {
   QAction* mnuFit = nullptr;
   QAction* mnuStatusBar = nullptr;
   QAction* mnuFullScreen = nullptr;
+  QAction* mnuTimeline = nullptr;
+  QAction* mnuHeadsUp = nullptr;
   QAction* mnuReload = nullptr;
   QMenu* mnuGo = nullptr;
   QAction* mnuNext = nullptr;
@@ -53,12 +61,26 @@ class Menus : public QObject {
   QAction* mnuFirst = nullptr;
   QAction* mnuLast = nullptr;
   QAction* mnuPlay = nullptr;
+  QAction* mnuPlayBackwards = nullptr;
+  QAction* mnuSetIn = nullptr;
+  QAction* mnuSetOut = nullptr;
+  QMenu* mnuLoopMode = nullptr;
+  QAction* mnuLoop = nullptr;
+  QAction* mnuPingPong = nullptr;
+  QAction* mnuPlayOnce = nullptr;
   QMenu* mnuFrameRate = nullptr;
+  // Keys without an item of their own: J, K and L (backwards, pause, forwards), Shift+I and
+  // Shift+O (in and out back to the range's ends).
+  QAction* keyBackwards = nullptr;
+  QAction* keyPause = nullptr;
+  QAction* keyForwards = nullptr;
+  QAction* keyResetIn = nullptr;
+  QAction* keyResetOut = nullptr;
   QMenu* mnuHelp = nullptr;
   QAction* mnuAbout = nullptr;
 
  signals:
-  void frameRateChosen(int framesPerSecond);
+  void frameRateChosen(FrameRate rate);
 
  private:
   QActionGroup* frameRates_ = nullptr;

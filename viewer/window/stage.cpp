@@ -11,6 +11,7 @@
 
 #include "dialogs.h"
 #include "file_names.h"
+#include "flipbook.h"
 #include "folder.h"
 #include "module1.h"
 #include "picture1.h"
@@ -46,25 +47,55 @@ Stage::Stage(QMainWindow& window, Picture1& canvas, Viewport& viewport, Dialogs&
   });
   // The picture follows its file: rewritten in place or replaced, it is loaded again.
   connect(folder_, &Folder::currentFileChanged, this, [this] { owner_.FileChanged(); });
-  player_ = new Player(nullptr, 0, Player::kMostBytesAhead, this);
-  connect(player_, &Player::frameDue, this, [this](const PlayerFrame& frame) {
-    if (owner_.FrameDue()) ShowFrame(frame);
+  book_ = new Flipbook(this);
+  connect(&book_->FramePlayer(), &Player::frameDue, this, [this](const PlayerFrame& frame) {
+    if (owner_.FrameDue() || owner_.GetState() == ScreenOwner::State::kPaused) ShowFrame(frame);
   });
+  connect(&book_->FramePlayer(), &Player::ended, this, [this] { owner_.Ended(); });
   reloadAside_ = new QuietReload(this);
   connect(reloadAside_, &QuietReload::finished, this, &Stage::ReloadedAside);
 }
 
 Stage::~Stage() = default;
 
+Player& Stage::FramePlayer() const { return book_->FramePlayer(); }
+
+bool Stage::AfterPlay() const {
+  const auto state = owner_.GetState();
+  return afterPlay_ &&
+         (state == ScreenOwner::State::kPlaying || state == ScreenOwner::State::kPaused ||
+          state == ScreenOwner::State::kReloading);
+}
+
+std::optional<std::int64_t> Stage::FrameShown() const {
+  return AfterPlay() ? frameShown_ : std::nullopt;
+}
+
+bool Stage::ChooseFrames() {
+  if (folder_->Current().isEmpty() || !folder_->Listed()) return false;
+  const QByteArray& current = folder_->Current();
+  // While frames are shown, the list is the one they come from.
+  if (!AfterPlay()) {
+    std::vector<QByteArray> names = folder_->Names();
+    book_->Choose(current, names);
+  }
+  return true;
+}
+
 std::optional<ShownPicture> Stage::OnScreen() const {
-  if (owner_.GetState() == ScreenOwner::State::kPlaying && playingIndex_ >= 0)
-    return PictureOf(playingFrame_, true);
+  if (owner_.GetState() == ScreenOwner::State::kPlaying && frameShown_ && !framePath_.isEmpty())
+    return PictureOf(framePath_, true);
   return shown_;
 }
 
 std::pair<int, int> Stage::Place() const {
-  if (owner_.GetState() == ScreenOwner::State::kPlaying && playingIndex_ >= 0)
-    return {playingIndex_, player_->PictureCount()};
+  // While frames go by, the walk's place is the frame's file's among the folder's pictures.
+  if (owner_.GetState() == ScreenOwner::State::kPlaying && !framePath_.isEmpty()) {
+    const QByteArray name = framePath_.mid(framePath_.lastIndexOf('/') + 1);
+    const auto& names = folder_->Names();
+    const auto at = std::find(names.begin(), names.end(), name);
+    if (at != names.end()) return {static_cast<int>(at - names.begin()), folder_->Count()};
+  }
   return {folder_->Position(), folder_->Count()};
 }
 
@@ -101,8 +132,10 @@ void Stage::Aim(const QByteArray& path) {
 
 bool Stage::Load(const QByteArray& path, bool keepView) {
   // The picture shown no longer comes from play: the frames prepared ahead go.
-  player_->Stop();
-  playedPaths_.clear();
+  book_->FramePlayer().Stop();
+  afterPlay_ = false;
+  frameShown_.reset();
+  missing_ = false;
   reloadAside_->Cancel();
   beingWritten_ = false;
   lastLoaded_ = AbsolutePath(path);
@@ -160,38 +193,37 @@ void Stage::ReloadedAside(const QByteArray& path, const QImage& picture, const Q
 
 ScreenOwner::PlayStart Stage::Play() {
   if (folder_->Current().isEmpty()) return ScreenOwner::PlayStart::kNothingShown;
-  if (!folder_->Listed()) return ScreenOwner::PlayStart::kNoList;
-  const QByteArray current = folder_->Current();
-  const QByteArray folder = current.left(current.lastIndexOf('/') + 1);
-  std::vector<QByteArray> paths;
-  for (const QByteArray& name : folder_->Names()) paths.push_back(folder + name);
+  if (!ChooseFrames()) return ScreenOwner::PlayStart::kNoList;
   UpdatePlayerView();
-  playingFrame_ = current;
-  const int position = std::max(0, folder_->Position());
-  playingIndex_ = position;
-  if (paths == playedPaths_ && position == player_->ShownIndex()) {
-    // Paused on this frame and nothing changed since: on from the next, with the frames prepared.
-    player_->Play((position + 1) % static_cast<int>(paths.size()));
-  } else {
-    playedPaths_ = paths;
-    player_->SetPictures(std::move(paths));
-    player_->Play(position);
-  }
+  const auto from = AfterPlay() && frameShown_ ? frameShown_ : book_->NumberOf(folder_->Current());
+  afterPlay_ = true;
+  book_->Play(from.value_or(book_->First()));
   shown_.reset();  // nothing to copy or export while frames go by
   return ScreenOwner::PlayStart::kStarted;
 }
 
+bool Stage::Seek(std::int64_t number) {
+  if (!ChooseFrames()) return false;
+  if (!afterPlay_) frameShown_ = book_->NumberOf(folder_->Current());
+  afterPlay_ = true;
+  UpdatePlayerView();
+  book_->FramePlayer().Seek(std::clamp(number, book_->First(), book_->Last()));
+  return true;
+}
+
 void Stage::Pause() {
-  if (!player_->Playing()) return;
-  player_->Pause();
+  book_->FramePlayer().Pause();
+  if (framePath_.isEmpty()) return;
   // The frame on screen is the picture shown now, and the walk goes on from it.
-  folder_->SetCurrent(playingFrame_);
-  shown_ = PictureOf(playingFrame_, true);
+  folder_->SetCurrent(framePath_);
+  shown_ = PictureOf(framePath_, true);
 }
 
 void Stage::ShowFrame(const PlayerFrame& frame) {
-  playingFrame_ = frame.path;
-  playingIndex_ = frame.index;
+  frameShown_ = frame.number;
+  missing_ = frame.missing;
+  if (frame.missing) return emit frameShown();  // the frame before it stays
+  framePath_ = frame.path;
   window_.setWindowTitle(frame.title);
   const bool resized = frame.picture.size() != QSize(canvas_.ImageWidth(), canvas_.ImageHeight());
   if (resized && viewport_.FitMode()) {
@@ -201,13 +233,18 @@ void Stage::ShowFrame(const PlayerFrame& frame) {
   }
   canvas_.ShowFrame(frame.picture, frame.scaled, frame.zoom, frame.scaledRect);
   if (resized) viewport_.CanvasSized();
+  if (owner_.GetState() == ScreenOwner::State::kPaused) {
+    // A frame sought: it is the picture shown, and the walk goes on from it.
+    folder_->SetCurrent(framePath_);
+    shown_ = PictureOf(framePath_, true);
+  }
   emit frameShown();
 }
 
 // Frames are scaled ahead for the view as it stands: a zoom or a resize reaches them from the
 // next one on.
 void Stage::UpdatePlayerView() {
-  player_->SetView({viewport_.FitMode(), viewport_.Zoom(), canvas_.ScaleWidth(),
-                    canvas_.ScaleHeight(), canvas_.Left(), canvas_.Top(),
-                    canvas_.BackColor().rgb()});
+  book_->FramePlayer().SetView({viewport_.FitMode(), viewport_.Zoom(), canvas_.ScaleWidth(),
+                                canvas_.ScaleHeight(), canvas_.Left(), canvas_.Top(),
+                                canvas_.BackColor().rgb()});
 }

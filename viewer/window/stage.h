@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <QObject>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "status_readout.h"
 
 class Dialogs;
+class Flipbook;
 class Folder;
 class Picture1;
 class Player;
@@ -21,9 +23,9 @@ class QuietReload;
 class Viewport;
 
 // The window's side of what is on screen: the ScreenOwner decides, the stage does. It loads
-// pictures onto the canvas, plays the folder through the player, reloads a picture aside when its
-// file changes, and keeps the record of the picture shown that Copy, Export, Properties and the
-// status bar read.
+// pictures onto the canvas, plays through the flipbook, shows the frames sought on the timeline,
+// reloads a picture aside when its file changes, and keeps the record of the picture shown that
+// Copy, Export, Properties and the status bar read.
 class Stage : public QObject, public ScreenOwner::Host {
   Q_OBJECT
 
@@ -34,7 +36,8 @@ class Stage : public QObject, public ScreenOwner::Host {
   ScreenOwner& Owner() { return owner_; }
   const ScreenOwner& Owner() const { return owner_; }
   Folder& PictureFolder() const { return *folder_; }
-  Player& FramePlayer() const { return *player_; }
+  Flipbook& Book() const { return *book_; }
+  Player& FramePlayer() const;
 
   // The picture standing still on screen, as its load found it; nothing while frames go by.
   const std::optional<ShownPicture>& Shown() const { return shown_; }
@@ -43,12 +46,21 @@ class Stage : public QObject, public ScreenOwner::Host {
   // Its place (from 0) among its folder's pictures and their count, or the frame's among those
   // played; -1 and 0 until the folder's list is there.
   std::pair<int, int> Place() const;
+  // The frame on screen of what play plays (also held for a missing one); nothing before any.
+  std::optional<std::int64_t> FrameShown() const;
+  // The frame shown is a number the sequence lacks (the frame before it held).
+  bool ShowsMissing() const { return missing_; }
+  // Frames have been played or sought since the picture was opened: the flipbook's display and
+  // steps apply.
+  bool AfterPlay() const;
   // A reload aside found a file that cannot be shown (yet): the picture shown is the last good one.
   bool BeingWritten() const { return beingWritten_; }
   // The picture loaded last, absolute: where the file dialog starts.
   const QByteArray& LastLoaded() const { return lastLoaded_; }
   // The view as it stands, for the frames scaled ahead.
   void UpdatePlayerView();
+  // The frames of the picture shown, from its folder's list, for the timeline and Seek.
+  bool ChooseFrames();
 
   // ScreenOwner::Host
   void Soon(std::function<void()> run) override;
@@ -57,13 +69,14 @@ class Stage : public QObject, public ScreenOwner::Host {
   void ReloadAside() override;
   void CancelReloadAside() override;
   ScreenOwner::PlayStart Play() override;
+  bool Seek(std::int64_t number) override;
   void Pause() override;
   void Changed() override { emit changed(); }
 
  signals:
   // The state, the picture shown or its place changed: items, marks and the status bar.
   void changed();
-  // A frame went on screen.
+  // A frame went on screen (or a missing one was announced).
   void frameShown();
 
  protected:
@@ -78,7 +91,7 @@ class Stage : public QObject, public ScreenOwner::Host {
   Viewport& viewport_;
   Dialogs& dialogs_;
   Folder* folder_ = nullptr;  // the pictures around the one shown
-  Player* player_ = nullptr;
+  Flipbook* book_ = nullptr;
   QuietReload* reloadAside_ = nullptr;
   ScreenOwner owner_{*this};
 
@@ -86,8 +99,9 @@ class Stage : public QObject, public ScreenOwner::Host {
   QByteArray lastLoaded_;
   FileStamp asideStamp_;  // the file as the reload aside under way found it
   bool beingWritten_ = false;
-  std::vector<QByteArray> playedPaths_;             // what the player was given last
-  QByteArray playingFrame_;                         // the file of the frame on screen while playing
-  int playingIndex_ = -1;                           // its place among the pictures played
+  QByteArray framePath_;  // the file of the frame on screen, of what play plays
+  std::optional<std::int64_t> frameShown_;
+  bool missing_ = false;
+  bool afterPlay_ = false;
   std::vector<std::function<void()>> whenExposed_;  // runs once the window is on screen
 };
