@@ -37,6 +37,64 @@ std::ptrdiff_t DecodeRleRow(std::span<const std::uint8_t> in, std::span<std::uin
   return static_cast<std::ptrdiff_t>(i);
 }
 
+namespace {
+
+// Moves of a few bytes at arbitrary addresses: memcpy of a constant size is a single load or store.
+template <typename Word>
+Word LoadWord(const std::uint8_t* from) {
+  Word word;
+  std::memcpy(&word, from, sizeof word);
+  return word;
+}
+
+template <typename Word>
+void StoreWord(std::uint8_t* to, Word word) {
+  std::memcpy(to, &word, sizeof word);
+}
+
+// Copies an even count of bytes (at least 2) that lie apart. Rows of 16-bit values are mostly
+// short packets: each size class is a couple of moves, the last of them overlapping the one
+// before so that nothing is written past the packet (the row beyond it keeps what it holds).
+void CopyValues(std::uint8_t* to, const std::uint8_t* from, std::size_t bytes) {
+  if (bytes >= 16) {
+    for (std::size_t at = 0; at + 16 < bytes; at += 16) std::memcpy(to + at, from + at, 16);
+    std::memcpy(to + bytes - 16, from + bytes - 16, 16);
+  } else if (bytes >= 8) {
+    StoreWord(to, LoadWord<std::uint64_t>(from));
+    StoreWord(to + bytes - 8, LoadWord<std::uint64_t>(from + bytes - 8));
+  } else if (bytes >= 4) {
+    StoreWord(to, LoadWord<std::uint32_t>(from));
+    StoreWord(to + bytes - 4, LoadWord<std::uint32_t>(from + bytes - 4));
+  } else {
+    StoreWord(to, LoadWord<std::uint16_t>(from));
+  }
+}
+
+// Repeats the two bytes at value over an even count of bytes (at least 2), in the same moves.
+// Every move starts an even count of bytes in, so each lays the pair down in its order, whatever
+// the machine's byte order.
+void FillValue(std::uint8_t* to, const std::uint8_t* value, std::size_t bytes) {
+  const std::uint64_t eight = LoadWord<std::uint16_t>(value) * std::uint64_t{0x0001000100010001};
+  if (bytes >= 16) {
+    for (std::size_t at = 0; at + 16 < bytes; at += 16) {
+      StoreWord(to + at, eight);
+      StoreWord(to + at + 8, eight);
+    }
+    StoreWord(to + bytes - 16, eight);
+    StoreWord(to + bytes - 8, eight);
+  } else if (bytes >= 8) {
+    StoreWord(to, eight);
+    StoreWord(to + bytes - 8, eight);
+  } else if (bytes >= 4) {
+    StoreWord(to, static_cast<std::uint32_t>(eight));
+    StoreWord(to + bytes - 4, static_cast<std::uint32_t>(eight));
+  } else {
+    StoreWord(to, static_cast<std::uint16_t>(eight));
+  }
+}
+
+}  // namespace
+
 std::ptrdiff_t DecodeRleRow16(std::span<const std::uint8_t> in, std::span<std::uint8_t> out,
                               LongRows longRows) {
   const std::uint8_t* p = in.data();
@@ -52,30 +110,21 @@ std::ptrdiff_t DecodeRleRow16(std::span<const std::uint8_t> in, std::span<std::u
     if (n == 0) break;
     const bool copy = (k & 0x80u) != 0;
     if (copy ? static_cast<std::size_t>(end - p) < 2 * n : p == end) return kInputShort;
-    const std::size_t take = std::min(n, width - i);
-    if (n > width - i && longRows == LongRows::kFail) return kRowOverflow;
+    if (n > width - i) {
+      if (longRows == LongRows::kFail) return kRowOverflow;
+      const std::size_t fits = width - i;
+      if (fits > 0 && copy) CopyValues(values + 2 * i, p, 2 * fits);
+      if (fits > 0 && !copy) FillValue(values + 2 * i, p, 2 * fits);
+      return static_cast<std::ptrdiff_t>(width);
+    }
     if (copy) {
-      std::memcpy(values + 2 * i, p, 2 * take);
+      CopyValues(values + 2 * i, p, 2 * n);
       p += 2 * n;
     } else {
-      // Short runs (most of them) a pair of bytes at a time; long ones as the values written so
-      // far copied after themselves.
-      std::uint8_t* const run = values + 2 * i;
-      const std::uint8_t high = p[0], low = p[1];
-      if (take <= 32) {
-        for (std::size_t m = 0; m < take; ++m) {
-          run[2 * m] = high;
-          run[2 * m + 1] = low;
-        }
-      } else {
-        std::memcpy(run, p, 2);
-        for (std::size_t done = 1; done < take; done *= 2)
-          std::memcpy(run + 2 * done, run, 2 * std::min(done, take - done));
-      }
+      FillValue(values + 2 * i, p, 2 * n);
       p += 2;
     }
-    i += take;
-    if (take < n) return static_cast<std::ptrdiff_t>(width);
+    i += n;
   }
   return static_cast<std::ptrdiff_t>(i);
 }

@@ -1,14 +1,18 @@
 // Pictures of 16 bits a channel, read when asked to: the stored values as the file holds them,
 // the canvas as round(v * 255 / 65535) blended as any picture, rows read again alike, and broken
-// files as their 8-bit twins break.
+// files as their 8-bit twins break. Below the pictures, their rows: packets of every length
+// decoded as a plain reading of them gives, and every value narrowed for the screen.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <random>
 
 #include "decode_helpers.h"
 #include "load_outcome.h"
 #include "plain_decode.h"
+#include "rle.h"
+#include "rows.h"
 #include "stored_image.h"
 
 namespace {
@@ -170,6 +174,95 @@ TEST(SixteenBit, BrokenFilesAsTheirEightBitTwins) {
       EXPECT_EQ(RowsReadAgain(twin.wide, wide), "") << what;
     }
   }
+}
+
+// A run-length row of 16-bit values read the plain way, a value at a time: the count
+// DecodeRleRow16 returns and what it leaves in out (the bytes it does not reach keep theirs).
+std::ptrdiff_t PlainRow16(const sgi::Bytes& in, std::vector<std::uint8_t>& out,
+                          lumenor::LongRows longRows) {
+  const std::size_t width = out.size() / 2, words = in.size() / 2;
+  std::size_t word = 0, i = 0;
+  for (;;) {
+    if (word == words) return lumenor::kInputShort;
+    const unsigned k = in[2 * word + 1];
+    ++word;
+    const std::size_t n = k & 0x7F;
+    if (n == 0) return static_cast<std::ptrdiff_t>(i);
+    const bool copy = (k & 0x80) != 0;
+    if (words - word < (copy ? n : 1)) return lumenor::kInputShort;
+    if (i + n > width && longRows == lumenor::LongRows::kFail) return lumenor::kRowOverflow;
+    for (std::size_t m = 0; m < n; ++m, ++i) {
+      if (i == width) return static_cast<std::ptrdiff_t>(width);
+      const std::size_t from = copy ? word + m : word;
+      out[2 * i] = in[2 * from];
+      out[2 * i + 1] = in[2 * from + 1];
+    }
+    word += copy ? n : 1;
+  }
+}
+
+// Each packet length is written in moves of 2, 4, 8 and 16 bytes, the last one overlapping: every
+// length about those sizes, as a run and as a copy, after 0, 1 or 3 values, in rows that overflow,
+// end exactly at the width or end short of it, whole or cut off, clipped or failed.
+TEST(SixteenBit, RowPacketsAsTheirPlainReading) {
+  const std::size_t lengths[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 15, 16, 17, 31, 32, 33, 64, 126, 127};
+  const auto word = [](sgi::Bytes& out, unsigned value) {
+    out.push_back(static_cast<std::uint8_t>(value >> 8));
+    out.push_back(static_cast<std::uint8_t>(value));
+  };
+  int cases = 0;
+  for (const std::size_t length : lengths)
+    for (const bool copy : {false, true})
+      for (const std::size_t lead : {0u, 1u, 3u})
+        for (const std::size_t room : {length - 1, length, length + 1, length + 9})
+          for (const bool cut : {false, true})
+            for (const auto longRows : {lumenor::LongRows::kFail, lumenor::LongRows::kClip}) {
+              sgi::Bytes in;
+              if (lead > 0) {
+                word(in, 0xA500 | 0x80 | unsigned(lead));  // the high byte is not looked at
+                for (std::size_t m = 0; m < lead; ++m) word(in, 0x7E81 + 0x0102 * unsigned(m));
+              }
+              word(in, 0x5A00 | (copy ? 0x80 : 0) | unsigned(length));
+              for (std::size_t m = 0; m < (copy ? length : 1); ++m)
+                word(in, (0xC35A + 0x1F3D * unsigned(m)) & 0xFFFF);
+              word(in, 0x3C00);                   // the row ends
+              if (cut) in.resize(in.size() - 3);  // into the last value, or the end word
+              std::vector<std::uint8_t> want(2 * (lead + room));
+              for (std::size_t b = 0; b < want.size(); ++b) want[b] = std::uint8_t(0xE0 + b % 17);
+              std::vector<std::uint8_t> out = want;
+              const std::ptrdiff_t count = PlainRow16(in, want, longRows);
+              const std::string what =
+                  std::string(copy ? "copy" : "run") + " of " + std::to_string(length) + " after " +
+                  std::to_string(lead) + " in a row of " + std::to_string(lead + room) +
+                  (cut ? ", cut" : "") + (longRows == lumenor::LongRows::kClip ? ", clipped" : "");
+              ASSERT_EQ(lumenor::DecodeRleRow16(in, out, longRows), count) << what;
+              ASSERT_EQ(out, want) << what;
+              ++cases;
+            }
+  EXPECT_EQ(cases, 18 * 2 * 3 * 4 * 2 * 2);
+}
+
+// Every 16-bit value against round(v * 255 / 65535) worked out in floating point, and short rows
+// from odd places, which end before a whole vector's worth: nothing past count is written.
+TEST(SixteenBit, NarrowRowRoundsEveryValue) {
+  std::vector<std::uint8_t> wide, want;
+  for (unsigned v = 0; v < 65536; ++v) {
+    wide.push_back(static_cast<std::uint8_t>(v >> 8));
+    wide.push_back(static_cast<std::uint8_t>(v));
+    want.push_back(static_cast<std::uint8_t>(std::lround(v * 255.0 / 65535.0)));
+  }
+  std::vector<std::uint8_t> narrow(want.size());
+  lumenor::NarrowRow(wide.data(), narrow.data(), narrow.size());
+  for (std::size_t v = 0; v < want.size(); ++v)
+    ASSERT_EQ(unsigned(narrow[v]), unsigned(want[v])) << "v = " << v;
+  for (const std::size_t start : {0u, 1u, 128u, 32767u, 65000u})
+    for (std::size_t count = 0; count <= 40; ++count) {
+      std::vector<std::uint8_t> part(count + 1, 0xEE);
+      lumenor::NarrowRow(wide.data() + 2 * start, part.data(), count);
+      for (std::size_t x = 0; x < count; ++x)
+        ASSERT_EQ(unsigned(part[x]), unsigned(want[start + x])) << "v = " << start + x;
+      EXPECT_EQ(part[count], 0xEE) << count << " values from " << start;
+    }
 }
 
 }  // namespace
