@@ -204,9 +204,57 @@ def test_play_three_frames(session):
     shown = app.title()[len("Lumenor - "):]
     time.sleep(0.3)
     check(app.title() == "Lumenor - " + shown, "still playing after P")
+    # The heads-up display names the frame; H takes it off the picture.
+    display = wait_for("the heads-up display", lambda: find(app.frame, "label", "Heads-Up Display"))
+    text = display.description
+    check(text.startswith("%s.rgb\nframe %d of 1-3" % (shown, int(shown[-1]))), text)
+    app.keys("h")
+    wait_for("the display to go", lambda: not find(app.frame, "label", "Heads-Up Display") or
+             not find(app.frame, "label", "Heads-Up Display").getState().contains(
+                 pyatspi.STATE_SHOWING))
     difference = region_difference(screenshot(), app.client_origin(), frames[shown], (0, 0),
                                    frames[shown][:2])
     check(difference is None, "the paused frame differs on the screen: %s" % difference)
+
+
+def test_scrub_the_timeline(session):
+    folder = session.path("frames")
+    os.mkdir(folder)
+    for index in range(1, 9):
+        if index == 5:
+            continue  # missing
+        name = "shot.%04d" % index
+        path, _ = make_picture(session, name, 160, 120, seed=index)
+        os.rename(path, os.path.join(folder, name + ".rgb"))
+    app = session.start(os.path.join(folder, "shot.0001.rgb"))
+    app.wait_until_loaded("Lumenor - shot.0001")
+    app.keys("t")
+    slider = wait_for("the timeline", lambda: find(app.frame, "slider", "Timeline"))
+    value = slider.queryValue()
+    check((value.minimumValue, value.maximumValue, value.currentValue) == (1, 8, 1),
+          "range and value %s" % ((value.minimumValue, value.maximumValue, value.currentValue),))
+    box = slider.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    y = box.y + box.height // 2
+    # A press on the track shows the frame under it; a drag to its left end, the first.
+    xdotool("mousemove", box.x + box.width * 2 // 3, y)
+    xdotool("mousedown", 1)
+    wait_for("a later frame", lambda: slider.queryValue().currentValue > 4)
+    pressed = int(slider.queryValue().currentValue)
+    wait_for("its picture", lambda: app.title() == "Lumenor - shot.%04d" % pressed)
+    for step in range(1, 11):
+        xdotool("mousemove", box.x + box.width * 2 // 3 - step * box.width // 16, y)
+        time.sleep(0.02)
+    xdotool("mousemove", box.x + 2, y)
+    xdotool("mouseup", 1)
+    wait_for("the first frame", lambda: app.title() == "Lumenor - shot.0001")
+    wait_for("the slider to follow", lambda: slider.queryValue().currentValue == 1)
+    check(not app.menu_item("Play").getState().contains(pyatspi.STATE_CHECKED), "scrubbing plays")
+    # Paused after play: Right steps a frame at a time, onto the missing one too.
+    for _ in range(4):
+        app.keys("Right")
+    wait_for("frame 5 (missing)", lambda: slider.queryValue().currentValue == 5)
+    check(app.title() == "Lumenor - shot.0004", "a missing frame holds the one before: %s" %
+          app.title())
 
 
 def test_screen_scales_are_pixel_exact(session):

@@ -72,10 +72,10 @@ void Flipbook::SetOut(std::optional<std::int64_t> number) {
   if (in_ && out_ && *in_ > *out_) in_.reset();
 }
 
-void Flipbook::Play(std::int64_t from) {
+void Flipbook::Play(std::int64_t from, bool resume) {
   PlayOrder order{In(), Out(), std::clamp(from, In(), Out()), direction_, mode_};
   // Taken up again where it was paused: on from the next frame its way.
-  if (player_.Shown() == from && from >= order.in && from <= order.out) {
+  if (resume && from >= order.in && from <= order.out) {
     PlayOrder next = order;
     if (mode_ == LoopMode::kOnce) next.mode = LoopMode::kLoop;  // once more from the start
     order.start = next.FrameAt(1).value_or(from);

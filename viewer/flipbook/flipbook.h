@@ -51,9 +51,9 @@ class Flipbook : public QObject {
   void SetIn(std::optional<std::int64_t> number);
   void SetOut(std::optional<std::int64_t> number);
 
-  // Plays from frame from on (the frame shown), or from the one after it when the player shows it
-  // already (a play paused and taken up again): within in..out, the way and at the speed set.
-  void Play(std::int64_t from);
+  // Plays from frame from on (the picture shown), or, resuming a play paused on it, from the one
+  // after it: within in..out, the way and at the speed set.
+  void Play(std::int64_t from, bool resume);
   // The frame a step of delta frames from the one shown reaches, held within in..out.
   std::int64_t StepFrom(std::int64_t shown, int delta) const;
 

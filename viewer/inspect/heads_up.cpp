@@ -1,6 +1,6 @@
 #include "heads_up.h"
 
-#include <QLocale>
+#include <QPainter>
 #include <QStringList>
 
 QString HeadsUpText(const HeadsUpFacts& facts) {
@@ -27,9 +27,6 @@ HeadsUpDisplay::HeadsUpDisplay(QWidget* parent) : QLabel(parent) {
   setTextFormat(Qt::PlainText);
   setAttribute(Qt::WA_TransparentForMouseEvents);  // the drag goes on underneath
   setMargin(6);
-  // Light text on a dark, half-transparent plate: readable over any picture.
-  setStyleSheet(QStringLiteral(
-      "QLabel { color: #f0f0f0; background-color: rgba(0, 0, 0, 150); border-radius: 4px; }"));
   hide();
 }
 
@@ -37,7 +34,20 @@ void HeadsUpDisplay::Show(const HeadsUpFacts& facts) {
   const QString text = HeadsUpText(facts);
   if (text != this->text()) {
     setText(text);
+    // What assistive technology reads: the label is named for what it is, its text is this.
+    setAccessibleDescription(text);
     adjustSize();
   }
   show();
+}
+
+void HeadsUpDisplay::paintEvent(QPaintEvent* /*event*/) {
+  QPainter painter(this);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(QColor(0, 0, 0, 160));
+  painter.drawRoundedRect(rect(), 4, 4);
+  painter.setPen(QColor(0xF0, 0xF0, 0xF0));
+  painter.drawText(contentsRect().adjusted(margin(), margin(), -margin(), -margin()),
+                   Qt::AlignLeft | Qt::AlignTop, text());
 }

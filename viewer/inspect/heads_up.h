@@ -33,4 +33,8 @@ class HeadsUpDisplay : public QLabel {
  public:
   explicit HeadsUpDisplay(QWidget* parent);
   void Show(const HeadsUpFacts& facts);
+
+ protected:
+  // Light text on a dark, half-transparent plate: readable over any picture.
+  void paintEvent(QPaintEvent* event) override;
 };

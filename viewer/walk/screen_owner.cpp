@@ -136,7 +136,11 @@ void ScreenOwner::Seek(std::int64_t number) {
       return;
   }
   playWanted_ = false;
+  // Paused before the host seeks: a frame in the cache comes at once.
+  const State before = state_;
+  state_ = State::kPaused;
   if (host_.Seek(number)) return SetState(State::kPaused);
+  state_ = before;
   host_.Changed();
 }
 

@@ -74,6 +74,9 @@ Menus::Menus(QMainWindow& window) : QObject(&window) {
   mnuView->addSeparator();
   mnuStatusBar = AddCheckable(mnuView, "&Status Bar", "mnuStatusBar", {});
   mnuFullScreen = AddCheckable(mnuView, "F&ull Screen", "mnuFullScreen", QKeySequence(Qt::Key_F11));
+  mnuTimeline = AddCheckable(mnuView, "&Timeline", "mnuTimeline", QKeySequence(Qt::Key_T));
+  mnuHeadsUp = AddCheckable(mnuView, "&Heads-Up Display", "mnuHeadsUp", QKeySequence(Qt::Key_H));
+  mnuHeadsUp->setChecked(true);
   mnuView->addSeparator();
   mnuReload = AddItem(mnuView, "&Reload", "mnuReload", QKeySequence(Qt::Key_F5));
 

@@ -135,6 +135,7 @@ bool Stage::Load(const QByteArray& path, bool keepView) {
   book_->FramePlayer().Stop();
   afterPlay_ = false;
   frameShown_.reset();
+  framePath_.clear();
   missing_ = false;
   reloadAside_->Cancel();
   beingWritten_ = false;
@@ -195,9 +196,11 @@ ScreenOwner::PlayStart Stage::Play() {
   if (folder_->Current().isEmpty()) return ScreenOwner::PlayStart::kNothingShown;
   if (!ChooseFrames()) return ScreenOwner::PlayStart::kNoList;
   UpdatePlayerView();
-  const auto from = AfterPlay() && frameShown_ ? frameShown_ : book_->NumberOf(folder_->Current());
+  const bool resume = AfterPlay() && frameShown_;
+  const auto from = resume ? frameShown_ : book_->NumberOf(folder_->Current());
+  if (!resume) framePath_ = folder_->Current();  // until the first frame comes
   afterPlay_ = true;
-  book_->Play(from.value_or(book_->First()));
+  book_->Play(from.value_or(book_->First()), resume);
   shown_.reset();  // nothing to copy or export while frames go by
   return ScreenOwner::PlayStart::kStarted;
 }

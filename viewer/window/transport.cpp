@@ -123,6 +123,7 @@ void Transport::ShowDisplays() {
   if (afterPlay && !refresh_->isActive()) refresh_->start();
   if (!afterPlay) refresh_->stop();
 
+  const bool timeline = menus_.mnuTimeline->isChecked() && !fullScreen_ && stage_.ChooseFrames();
   const std::optional<std::int64_t> shown =
       afterPlay ? stage_.FrameShown() : book.NumberOf(stage_.PictureFolder().Current());
   if (menus_.mnuHeadsUp->isChecked() && afterPlay && shown) {
@@ -147,9 +148,8 @@ void Transport::ShowDisplays() {
     headsUp_->hide();
   }
 
-  const bool wanted = menus_.mnuTimeline->isChecked() && !fullScreen_ && stage_.ChooseFrames();
-  timeline_.setVisible(wanted);
-  if (!wanted) return;
+  timeline_.setVisible(timeline);
+  if (!timeline) return;
   TimelineState state;
   state.first = book.First();
   state.last = book.Last();
