@@ -316,4 +316,15 @@ TEST(WriteSettler, ReloadsOnceStillOrAtTheLatestAfterTheLongestWait) {
   }
 }
 
+// The window's rule: no longest wait, a file rewritten without pause is loaded once it is still.
+TEST(WriteSettler, WithoutALongestWaitOnlyStillnessReloads) {
+  const auto stamp = [](std::int64_t size) { return FileStamp{true, 1, 2, size, size, size}; };
+  WriteSettler settler({.settleMs = 300});
+  settler.Shown(stamp(0));
+  for (std::int64_t at = 0; at <= 3000; at += 100)
+    ASSERT_FALSE(settler.Look(stamp(at + 1), at).reload) << "still changing at " << at;
+  EXPECT_EQ(settler.Look(stamp(3001), 3200).nextLookMs, 100);
+  EXPECT_TRUE(settler.Look(stamp(3001), 3300).reload);
+}
+
 }  // namespace

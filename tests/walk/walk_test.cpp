@@ -10,6 +10,7 @@
 #include <QTest>
 #include <filesystem>
 
+#include "completeness.h"
 #include "decode_helpers.h"
 #include "fake_dialogs.h"
 #include "folder.h"
@@ -204,7 +205,14 @@ TEST_F(WalkTest, AnAutomaticReloadOfAFileBeingWrittenKeepsTheLastGoodPicture) {
     EXPECT_EQ(Shown(), "render") << step.what;
     EXPECT_TRUE(form_.OpenItem().isEnabled());
   }
-  dir_.Write("render.bw", sgi::Verbatim({.name = "finished"}, sgi::Pattern(300, 200, 1, 4)));
+  // Written half-way: the header and the first rows, the rest to come.
+  const auto finished = sgi::Verbatim({.name = "finished"}, sgi::Pattern(300, 200, 1, 4));
+  dir_.Write("render.bw", sgi::Bytes(finished.begin(), finished.begin() + 512 + 300 * 80));
+  emit form_.PictureFolder().currentFileChanged();
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return form_.Status()->Text().startsWith("render.bw   being written   "); }, 5000));
+  EXPECT_EQ(form_.Canvas().Image(), before) << "an incomplete file waits for the rest";
+  dir_.Write("render.bw", finished);
   emit form_.PictureFolder().currentFileChanged();
   ASSERT_TRUE(QTest::qWaitFor([&] { return Shown() == "finished"; }, 5000));
   EXPECT_FALSE(form_.Status()->Text().contains("being written"));
@@ -239,6 +247,30 @@ TEST_F(WalkTest, ThePictureFollowsItsFile) {
   QTest::qWait(600);
   EXPECT_EQ(Shown(), "again");
   EXPECT_TRUE(dialogs_.boxes.empty());
+}
+
+// A file that ends early is painted as it is, with no box, and said to be incomplete: in the
+// status bar and in Properties. F5 loads it as it is.
+TEST_F(WalkTest, AFileThatEndsEarlyIsSaidToBeIncomplete) {
+  auto bytes = sgi::Rle({.name = "cut"}, sgi::Pattern(40, 30, 3));
+  bytes.resize(bytes.size() * 2 / 3);
+  dir_.Write("cut.rgb", bytes);
+  Item("mnuStatusBar").trigger();
+  Open("cut.rgb");
+  EXPECT_TRUE(dialogs_.boxes.empty());
+  const lumenor::Completeness c = lumenor::CheckFileCompleteness((dir_ / "cut.rgb").string());
+  ASSERT_EQ(c.state, lumenor::Completeness::State::kIncomplete);
+  const QString incomplete = QStringLiteral("incomplete: %1 of 30 rows").arg(c.completeRows);
+  EXPECT_TRUE(form_.Status()->Text().contains(incomplete)) << form_.Status()->Text().toStdString();
+  Item("mnuProperties").trigger();
+  ASSERT_EQ(dialogs_.facts.size(), 1);
+  EXPECT_TRUE(dialogs_.facts[0].contains(
+      {"Stored rows", QStringLiteral("%1 of 30 (the file ends early)").arg(c.completeRows)}));
+  Item("mnuReload").trigger();
+  Settle();
+  EXPECT_EQ(Shown(), "cut");
+  EXPECT_TRUE(dialogs_.boxes.empty());
+  EXPECT_TRUE(form_.Status()->Text().contains(incomplete));
 }
 
 // While frames go by, the Go menu's items and the values under a pointer that rests on the

@@ -6,6 +6,8 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QTest>
+#include <chrono>
+#include <filesystem>
 #include <string>
 
 #include "fake_dialogs.h"
@@ -29,6 +31,10 @@ class TransportTest : public testing::Test {
       dir_.Write("shot." + std::to_string(n) + ".rgb",
                  sgi::Verbatim({.name = "shot " + std::to_string(n)}, sgi::Pattern(24, 16, 3, n)));
     dir_.Write("notes.rgb", sgi::Verbatim({.name = "notes"}, sgi::Pattern(24, 16, 3)));
+    // Written a while ago: a file changed a moment ago is still being written.
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.path()))
+      std::filesystem::last_write_time(
+          entry.path(), std::filesystem::file_time_type::clock::now() - std::chrono::seconds(5));
     form_.show();
     QCoreApplication::processEvents();
     form_.OpenFile(QByteArray((dir_ / "shot.2.rgb").c_str()));
@@ -146,6 +152,34 @@ TEST_F(TransportTest, InAndOutLoopModesAndShuttle) {
   Key(Qt::Key_O, Qt::ShiftModifier);
   EXPECT_EQ(TimelineWidget().State().in, 1);
   EXPECT_EQ(TimelineWidget().State().out, 9);
+}
+
+// The sequence grows and changes while it plays: a new frame past the end joins the range, a
+// frame being written is held as missing and marked, and once whole it is shown.
+TEST_F(TransportTest, TheSequenceGrowsAndChangesWhileItPlays) {
+  Item("mnuTimeline").trigger();
+  Item("mnuPlay").trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form_.FramePlayer().Held().size() >= 2; }, 5000));
+  // Frame 11 lands; frame 3 is being written again (cut short for now).
+  dir_.Write("shot.11.rgb", sgi::Verbatim({.name = "shot 11"}, sgi::Pattern(24, 16, 3, 11)));
+  std::filesystem::last_write_time(dir_ / "shot.11.rgb",
+                                   std::filesystem::file_time_type::clock::now() -
+                                       std::chrono::seconds(5));
+  const auto three = sgi::Verbatim({.name = "shot 3 again"}, sgi::Pattern(24, 16, 3, 33));
+  dir_.Write("shot.3.rgb", sgi::Bytes(three.begin(), three.begin() + 600));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return TimelineWidget().State().last == 11; }, 2000))
+      << "within a second";
+  EXPECT_TRUE(form_.FramePlayer().Playing()) << "play goes on";
+  EXPECT_EQ(TimelineWidget().State().incomplete, (TimelineState::Runs{{3, 3}}));
+  EXPECT_EQ(TimelineWidget().State().missing, (TimelineState::Runs{{7, 8}, {10, 10}}));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Shown() == "shot 11"; }, 5000));
+  // Whole again: it leaves the marks and is read again.
+  dir_.Write("shot.3.rgb", three);
+  std::filesystem::last_write_time(dir_ / "shot.3.rgb",
+                                   std::filesystem::file_time_type::clock::now() -
+                                       std::chrono::seconds(5));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return TimelineWidget().State().incomplete.empty(); }, 2000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Shown() == "shot 3 again"; }, 5000));
 }
 
 // A picture whose name has no digits plays the folder's pictures, as the walk orders them.

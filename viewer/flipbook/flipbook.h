@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QTimer>
+#include <map>
 #include <cstdint>
 #include <optional>
 #include <utility>
@@ -14,10 +16,13 @@
 // What play plays and how. A picture whose name carries a frame number plays its sequence: the
 // files of its folder with the same name around another number, by number, the numbers absent in
 // between held as missing frames. A picture without one plays its folder's pictures, numbered
-// from 0 in the walk's order. How: forwards or backwards, at one to eight times the frame rate,
+// from 0 in the walk's order. Frames being written (changed a moment ago, or ending early) are
+// held as missing until they are whole. How: forwards or backwards, at one to eight times the frame rate,
 // looping, ping-ponging or once, within in and out points (the range's ends until set).
 class Flipbook : public QObject {
   Q_OBJECT
+  // A file changed this recently is still being written.
+  static constexpr std::int64_t kStillForMs = 300;
 
  public:
   using Runs = Player::Runs;
@@ -30,6 +35,17 @@ class Flipbook : public QObject {
   // The frames of the picture at path (absolute, the system's bytes) among names, its folder's
   // pictures in the walk's order. The player keeps its cache while they stay the same.
   void Choose(const QByteArray& path, const std::vector<QByteArray>& names);
+  // The folder's pictures again, while frames are played or shown from them: new frames join,
+  // files written again are read again, files being written are held as missing. True when the
+  // range changed.
+  bool Update(const std::vector<QByteArray>& names);
+  // Looks at the files now and then while on (every half second): a file rewritten in place
+  // tells the folder nothing.
+  void Watch(bool on);
+  // The frames being written, as runs of numbers.
+  Runs Writing() const;
+  // Whether frame number's file is being written.
+  bool IsWriting(std::int64_t number) const;
   bool Chosen() const { return !folder_.isEmpty(); }
   bool IsSequence() const { return sequence_.has_value(); }
   // The number of the picture at path among the frames chosen, if it is one of them.
@@ -39,6 +55,13 @@ class Flipbook : public QObject {
   std::int64_t Last() const { return last_; }
   Runs Missing() const;
 
+ signals:
+  // The files looked at gave frames a new range: a play takes it from the frame shown.
+  void rangeChanged();
+  // Frames came, went, were written again or are written no more.
+  void framesChanged();
+
+ public:
   int Direction() const { return direction_; }
   int Speed() const { return speed_; }
   void SetDirection(int direction) { direction_ = direction < 0 ? -1 : 1; }
@@ -68,4 +91,15 @@ class Flipbook : public QObject {
   int speed_ = 1;
   LoopMode mode_ = LoopMode::kLoop;
   std::optional<std::int64_t> in_, out_;
+
+  // What is known of a file: its version, and whether it was complete at that version.
+  struct Known {
+    std::uint64_t version = 0;
+    bool complete = false;
+  };
+  std::vector<PlayItem> ItemsOf(const QByteArray& folder, const std::optional<Sequence>& sequence,
+                                const std::vector<QByteArray>& names);
+  std::map<QByteArray, Known> known_;
+  std::vector<QByteArray> watchedNames_;
+  QTimer* watch_ = nullptr;
 };

@@ -24,12 +24,17 @@ FrameQueue::FrameQueue(std::size_t cacheBudget)
     // Spare buffers are frames just let go, kept for the next of the same size: a few suffice.
     : pool(std::make_shared<FramePool>(cacheBudget / 8)), budget(cacheBudget) {}
 
-const PlayItem* FrameQueue::Item(std::int64_t number) const {
+const PlayItem* FrameQueue::Entry(std::int64_t number) const {
   const auto at =
       std::lower_bound(items.begin(), items.end(), number,
                        [](const PlayItem& item, std::int64_t n) { return item.number < n; });
   if (at == items.end() || at->number != number || at->path.isEmpty()) return nullptr;
   return &*at;
+}
+
+const PlayItem* FrameQueue::Item(std::int64_t number) const {
+  const PlayItem* item = Entry(number);
+  return item && !item->writing ? item : nullptr;
 }
 
 std::int64_t FrameQueue::Distance(std::int64_t number) const {

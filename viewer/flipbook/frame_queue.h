@@ -44,6 +44,7 @@ struct CachedFrame {
   using Duration = PlayerTime::Duration;
 
   std::int64_t number = 0;
+  std::uint64_t version = 0;  // of the file it was decoded from
   bool broken = false;     // the file cannot be shown
   bool abandoned = false;  // given up half-way: never cached
   std::string title;
@@ -71,8 +72,11 @@ struct FrameQueue {
 
   explicit FrameQueue(std::size_t cacheBudget);
 
-  // The frame of number, or nothing for a number the sequence lacks.
+  // The frame of number to decode, or nothing for a number the sequence lacks or a file being
+  // written.
   const PlayItem* Item(std::int64_t number) const;
+  // The entry of number, a file being written too.
+  const PlayItem* Entry(std::int64_t number) const;
   std::optional<std::int64_t> FrameAt(std::int64_t position) const {
     return order.FrameAt(position);
   }

@@ -89,6 +89,7 @@ std::optional<PlayerFrame> Handover::TakePosition(std::int64_t position, const R
     frame.emplace();
     frame->number = *number;
     frame->missing = true;
+    frame->writing = queue_.Entry(*number) != nullptr;
   } else {
     const auto cached = queue_.cache.find(*number);
     if (cached == queue_.cache.end() || !readAhead.Ready(cached->second)) return std::nullopt;
@@ -122,6 +123,7 @@ std::optional<PlayerFrame> Handover::Sought(const ReadAhead& readAhead) {
     frame.emplace();
     frame->number = number;
     frame->missing = true;
+    frame->writing = queue_.Entry(number) != nullptr && queue_.Entry(number)->writing;
   }
   queue_.seek.reset();
   queue_.shown = number;

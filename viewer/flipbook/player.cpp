@@ -92,6 +92,24 @@ void Player::SetFrames(std::vector<PlayItem> items, std::int64_t first, std::int
   queue_->pool->DropSpares();
 }
 
+void Player::UpdateFrames(std::vector<PlayItem> items) {
+  {
+    std::lock_guard lock(queue_->mutex);
+    std::sort(items.begin(), items.end(),
+              [](const PlayItem& a, const PlayItem& b) { return a.number < b.number; });
+    queue_->items = std::move(items);
+    for (auto frame = queue_->cache.begin(); frame != queue_->cache.end();) {
+      const PlayItem* item = queue_->Item(frame->first);
+      const auto next = std::next(frame);
+      if (!item || item->version != frame->second.version) queue_->Evict(frame);
+      frame = next;
+    }
+    // What lies ahead is looked at again.
+    queue_->nextToPrepare = queue_->nextToShow;
+  }
+  queue_->workToDo.notify_all();
+}
+
 void Player::SetPictures(std::vector<QByteArray> paths) {
   std::vector<PlayItem> items;
   for (std::size_t i = 0; i < paths.size(); ++i)

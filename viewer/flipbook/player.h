@@ -46,6 +46,9 @@ class Player : public QObject {
   // The frames to play, by number, from first to last (numbers absent from items are missing).
   // Stops, and lets go of the cache.
   void SetFrames(std::vector<PlayItem> items, std::int64_t first, std::int64_t last);
+  // The frames changed on disk while they play: new ones, files written again (their cached
+  // frames go and are read again), files being written (held as missing). Play goes on.
+  void UpdateFrames(std::vector<PlayItem> items);
   // Pictures numbered from 0, none missing.
   void SetPictures(std::vector<QByteArray> paths);
   std::int64_t First() const;

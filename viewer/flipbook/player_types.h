@@ -43,6 +43,10 @@ struct PlayerView {
 struct PlayItem {
   std::int64_t number = 0;
   QByteArray path;
+  // Tells one writing of the file from the next: a frame cached at another is read again.
+  std::uint64_t version = 0;
+  // The file is being written (changed a moment ago, or it ends early): held as missing.
+  bool writing = false;
 };
 
 // One frame, due on screen.
@@ -52,6 +56,7 @@ struct PlayerFrame {
   // The frame cannot be shown (a number the sequence lacks, a file that cannot be shown): the
   // frame before it stays on screen. Nothing below is set.
   bool missing = false;
+  bool writing = false;  // missing because its file is being written
   QString title;  // the window title, as a load of the picture sets it
   // Full size, Format_RGB32, read-only over the memory it was decoded into, which the frame cache
   // keeps: writing to it makes a copy first.

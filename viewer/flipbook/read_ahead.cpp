@@ -136,8 +136,9 @@ std::optional<ReadAhead::Job> ReadAhead::Decode(std::int64_t number, std::int64_
   Job job;
   job.number = number;
   job.position = position;
-  const QByteArray& path = queue_.Item(number)->path;
-  job.path.assign(path.constData(), static_cast<std::size_t>(path.size()));
+  const PlayItem& item = *queue_.Item(number);
+  job.path.assign(item.path.constData(), static_cast<std::size_t>(item.path.size()));
+  job.version = item.version;
   job.view = queue_.view;
   job.viewGeneration = queue_.viewGeneration;
   job.session = queue_.session;
@@ -238,6 +239,13 @@ void ReadAhead::Deliver(Job& job, CachedFrame&& frame) {
       queue_.nextToPrepare = std::min(queue_.nextToPrepare, job.position);
     return;
   }
+  // The file was written again while it was decoded: it is read again.
+  const PlayItem* item = queue_.Item(job.number);
+  if (!item || item->version != job.version) {
+    if (job.position >= queue_.nextToShow)
+      queue_.nextToPrepare = std::min(queue_.nextToPrepare, job.position);
+    return;
+  }
   Refresh(frame);
   queue_.cachedBytes += frame.Bytes();
   const bool awaited =
@@ -263,6 +271,7 @@ bool ReadAhead::StillWanted(const Job& job) {
 CachedFrame ReadAhead::Prepare(Job& job, WorkerScaler& scaler) {
   CachedFrame frame;
   frame.number = job.number;
+  frame.version = job.version;
   frame.viewGeneration = job.viewGeneration;
   if (job.hook) job.hook(job.number);
   const Duration start = time_.Now();

@@ -44,6 +44,7 @@ class ReadAhead {
   struct Job {
     bool rescale = false;
     std::int64_t number = 0;
+    std::uint64_t version = 0;
     std::int64_t position = -1;  // in the play; -1 for a frame sought
     std::string path;
     PlayerView view;

@@ -64,7 +64,12 @@ std::string ZoomText(lumenor::Zoom zoom) {
   return text.append(" %");
 }
 
-FactLines PropertyLines(const lumenor::ImageHeader& header, const FileFacts& file) {
+std::string IncompleteText(int storedRows, int rows) {
+  return "incomplete: " + Number(storedRows) + " of " + Number(rows) + " rows";
+}
+
+FactLines PropertyLines(const lumenor::ImageHeader& header, const FileFacts& file,
+                        std::optional<int> storedRows) {
   FactLines lines = {
       {"File name", file.name},
       {"Folder", file.folder},
@@ -91,6 +96,9 @@ FactLines PropertyLines(const lumenor::ImageHeader& header, const FileFacts& fil
       value += " (" + Number(std::int64_t((packed * 100 + unpacked / 2) / unpacked)) + " %)";
     lines.emplace_back("Packed size", value);
   }
+  if (storedRows)
+    lines.emplace_back("Stored rows", Number(*storedRows) + " of " + Number(header.height) +
+                                          " (the file ends early)");
   return lines;
 }
 

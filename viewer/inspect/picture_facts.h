@@ -22,8 +22,13 @@ struct FileFacts {
 
 using FactLines = std::vector<std::pair<std::string, std::string>>;
 
-// One line each, label and value: the file, then what its header says.
-FactLines PropertyLines(const lumenor::ImageHeader& header, const FileFacts& file);
+// One line each, label and value: the file, then what its header says; for a file that ends
+// early, how many of the picture's rows it stores whole (storedRows of the header's height).
+FactLines PropertyLines(const lumenor::ImageHeader& header, const FileFacts& file,
+                        std::optional<int> storedRows = std::nullopt);
+
+// "incomplete: 200 of 480 rows": a file that ends early, as the status bar says it.
+std::string IncompleteText(int storedRows, int rows);
 
 // "1 (grey)", "2 (grey with alpha)", "3 (RGB)", "4 (RGBA)", or just the number.
 std::string ChannelsText(unsigned channels);

@@ -18,7 +18,9 @@ QList<QPair<QString, QString>> PropertiesOf(const ShownPicture& picture) {
                         static_cast<std::uint64_t>(picture.stamp.size),
                         QLocale().toString(modified, QLocale::ShortFormat).toStdString()};
   QList<QPair<QString, QString>> lines;
-  for (const auto& [label, value] : PropertyLines(picture.header, facts))
+  const std::optional<int> storedRows =
+      picture.EndsEarly() ? std::optional<int>(picture.completeness.completeRows) : std::nullopt;
+  for (const auto& [label, value] : PropertyLines(picture.header, facts, storedRows))
     lines.append({QString::fromStdString(label), QString::fromStdString(value)});
   return lines;
 }

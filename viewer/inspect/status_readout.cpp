@@ -34,8 +34,11 @@ void StatusReadout::Show(const std::optional<ShownPicture>& picture, int positio
     factParts_ << QFileInfo(QFile::decodeName(picture_->path)).fileName();
     if (position >= 0 && count > 0)
       factParts_ << QStringLiteral("%1 of %2").arg(position + 1).arg(count);
-    factParts_ << QStringLiteral("%1 x %2").arg(picture_->header.width).arg(picture_->header.height)
-               << QString::fromStdString(ZoomText(zoom));
+    factParts_ << QStringLiteral("%1 x %2").arg(picture_->header.width).arg(picture_->header.height);
+    if (picture_->EndsEarly())
+      factParts_ << QString::fromStdString(IncompleteText(picture_->completeness.completeRows,
+                                                          picture_->completeness.rows));
+    factParts_ << QString::fromStdString(ZoomText(zoom));
   }
   ShowFacts();
 }

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "folder.h"
+#include "completeness.h"
 #include "image_header.h"
 #include "scale.h"
 
@@ -24,6 +25,11 @@ struct ShownPicture {
   lumenor::ImageHeader header;
   FileStamp stamp;             // the file when it was loaded
   bool loadedCleanly = false;  // the load showed no box
+  // Whether the file holds every row its header and tables say, when it was loaded.
+  lumenor::Completeness completeness;
+  bool EndsEarly() const {
+    return completeness.state == lumenor::Completeness::State::kIncomplete;
+  }
 };
 
 // The status bar's text: the file's name, its place in the folder, its size and the zoom; and,

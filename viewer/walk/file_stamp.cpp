@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdint>
 
 namespace {
 
@@ -41,7 +42,8 @@ WriteSettler::Verdict WriteSettler::Look(const FileStamp& seen, std::int64_t now
     return {};
   }
   const std::int64_t settledAt = lastChangeMs_ + rules_.settleMs;
-  const std::int64_t latestAt = firstChangeMs_ + rules_.longestWaitMs;
+  const std::int64_t latestAt =
+      rules_.longestWaitMs > 0 ? firstChangeMs_ + rules_.longestWaitMs : INT64_MAX;
   if (nowMs >= settledAt || nowMs >= latestAt) {
     shown_ = seen;
     firstChangeMs_ = -1;

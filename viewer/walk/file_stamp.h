@@ -15,15 +15,16 @@ struct FileStamp {
 };
 
 // When to reload a file that is being written: once it has been still for `settleMs`, so a writer
-// is let finish; or, if it keeps changing, `longestWaitMs` after a change was first seen, so a file
-// rewritten without pause (a renderer writing its progress) still shows about once a second
-// rather than never. A file that is gone is left alone until it comes back. Only arithmetic:
-// the caller looks at the file when told and says what it saw and when.
+// is let finish; or, when `longestWaitMs` is set, that long after a change was first seen even if
+// it keeps changing. The window waits for stillness alone (a picture half written is worth
+// nothing), the longest wait is there for callers that want progress. A file that is gone is
+// left alone until it comes back. Only arithmetic: the caller looks at the file when told and
+// says what it saw and when.
 class WriteSettler {
  public:
   struct Rules {
     std::int64_t settleMs = 300;
-    std::int64_t longestWaitMs = 1000;
+    std::int64_t longestWaitMs = 0;  // 0: none
   };
   struct Verdict {
     bool reload = false;

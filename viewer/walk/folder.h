@@ -34,7 +34,7 @@ class Folder : public QObject {
     int relistDelayMs = 100;  // a burst of changes to the folder makes one listing
     int firstLookMs = 50;     // from the notice of a change to the first look at the file
     int settleMs = 300;
-    int longestWaitMs = 1000;
+    int longestWaitMs = 0;  // none: a file that keeps changing waits until it is still
     int pollMs = 1000;  // what cannot be watched is looked at this often
   };
 

@@ -37,6 +37,10 @@ class Sequence {
   std::string Pattern() const;
 
   bool operator==(const Sequence& other) const;
+  // Whether other is this sequence, with the same or other frames.
+  bool SameSequenceAs(const Sequence& other) const {
+    return prefix_ == other.prefix_ && suffix_ == other.suffix_;
+  }
 
  private:
   std::string prefix_, suffix_;

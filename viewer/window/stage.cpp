@@ -13,6 +13,7 @@
 #include "file_names.h"
 #include "flipbook.h"
 #include "folder.h"
+#include "completeness.h"
 #include "module1.h"
 #include "picture1.h"
 #include "player.h"
@@ -33,7 +34,8 @@ lumenor::ImageHeader ReadHeaderOf(const QByteArray& fileName) {
 }
 
 ShownPicture PictureOf(const QByteArray& path, bool loadedCleanly) {
-  return {path, ReadHeaderOf(path), FileStamp::Of(path), loadedCleanly};
+  return {path, ReadHeaderOf(path), FileStamp::Of(path), loadedCleanly,
+          lumenor::CheckFileCompleteness(path.toStdString())};
 }
 
 }  // namespace
@@ -42,6 +44,8 @@ Stage::Stage(QMainWindow& window, Picture1& canvas, Viewport& viewport, Dialogs&
     : QObject(&window), window_(window), canvas_(canvas), viewport_(viewport), dialogs_(dialogs) {
   folder_ = new Folder(this);
   connect(folder_, &Folder::listChanged, this, [this] {
+    // Frames that come or go while frames are shown join or leave what play plays.
+    if (AfterPlay() && folder_->Listed() && book_->Update(folder_->Names())) RangeChanged();
     emit changed();
     if (folder_->Listed()) owner_.ListArrived();
   });
@@ -52,6 +56,13 @@ Stage::Stage(QMainWindow& window, Picture1& canvas, Viewport& viewport, Dialogs&
     if (owner_.FrameDue() || owner_.GetState() == ScreenOwner::State::kPaused) ShowFrame(frame);
   });
   connect(&book_->FramePlayer(), &Player::ended, this, [this] { owner_.Ended(); });
+  connect(book_, &Flipbook::rangeChanged, this, &Stage::RangeChanged);
+  // Paused on a frame being written: it is shown once it is whole.
+  connect(book_, &Flipbook::framesChanged, this, [this] {
+    if (owner_.GetState() == ScreenOwner::State::kPaused && writing_ && frameShown_ &&
+        !book_->IsWriting(*frameShown_))
+      book_->FramePlayer().Seek(*frameShown_);
+  });
   reloadAside_ = new QuietReload(this);
   connect(reloadAside_, &QuietReload::finished, this, &Stage::ReloadedAside);
 }
@@ -69,6 +80,13 @@ bool Stage::AfterPlay() const {
 
 std::optional<std::int64_t> Stage::FrameShown() const {
   return AfterPlay() ? frameShown_ : std::nullopt;
+}
+
+// The range grew or shrank under a play: it goes on from the frame shown within the new range.
+void Stage::RangeChanged() {
+  if (owner_.GetState() == ScreenOwner::State::kPlaying && frameShown_)
+    book_->Play(*frameShown_, true);
+  emit changed();
 }
 
 bool Stage::ChooseFrames() {
@@ -133,6 +151,7 @@ void Stage::Aim(const QByteArray& path) {
 bool Stage::Load(const QByteArray& path, bool keepView) {
   // The picture shown no longer comes from play: the frames prepared ahead go.
   book_->FramePlayer().Stop();
+  book_->Watch(false);
   afterPlay_ = false;
   frameShown_.reset();
   framePath_.clear();
@@ -150,7 +169,7 @@ bool Stage::Load(const QByteArray& path, bool keepView) {
     viewport_.ZoomAbout(ViewGeometry::kActualSize, QPointF(0, 0));
   emit changed();
   // The file as it is loaded, for what the window says of it afterwards.
-  ShownPicture loaded{folder_->Current(), ReadHeaderOf(path), FileStamp::Of(path)};
+  ShownPicture loaded{folder_->Current(), ReadHeaderOf(path), FileStamp::Of(path), false, {}};
   {
     // The load ends at its next progress point when the program ends or a step asks for another
     // picture.
@@ -159,7 +178,12 @@ bool Stage::Load(const QByteArray& path, bool keepView) {
         [this] { viewport_.CanvasSized(); });
     lumenor::LoadImageFile(path.toStdString(), canvas);
     loaded.loadedCleanly = !canvas.Failed();
-    if (canvas.Titled()) shown_ = loaded;
+    // What the file holds is told from its header and tables: a file that ends early is painted
+    // as it is (zeros past its end), and said to be incomplete.
+    if (canvas.Titled()) {
+      loaded.completeness = lumenor::CheckFileCompleteness(path.toStdString());
+      shown_ = loaded;
+    }
   }
   if (owner_.EndLoad()) return false;
   canvas_.Refresh();
@@ -169,6 +193,14 @@ bool Stage::Load(const QByteArray& path, bool keepView) {
 
 void Stage::ReloadAside() {
   asideStamp_ = FileStamp::Of(folder_->Current());
+  // A file that does not hold everything its header says is still being written: the picture
+  // on screen stays until it is whole.
+  if (lumenor::CheckFileCompleteness(folder_->Current().toStdString()).state !=
+      lumenor::Completeness::State::kComplete) {
+    beingWritten_ = true;
+    emit changed();
+    return owner_.ReloadedAside();
+  }
   reloadAside_->Start(folder_->Current(), canvas_.BackColor().rgb());
 }
 
@@ -186,7 +218,8 @@ void Stage::ReloadedAside(const QByteArray& path, const QImage& picture, const Q
     const bool resized = picture.size() != QSize(canvas_.ImageWidth(), canvas_.ImageHeight());
     canvas_.ShowFrame(picture, {}, viewport_.Zoom(), {});
     if (resized) viewport_.CanvasSized();
-    shown_ = ShownPicture{path, ReadHeaderOf(path), asideStamp_, true};
+    shown_ = ShownPicture{path, ReadHeaderOf(path), asideStamp_, true,
+                          lumenor::CheckFileCompleteness(path.toStdString())};
   }
   owner_.ReloadedAside();
   emit changed();
@@ -197,6 +230,7 @@ ScreenOwner::PlayStart Stage::Play() {
   if (!ChooseFrames()) return ScreenOwner::PlayStart::kNoList;
   UpdatePlayerView();
   const bool resume = AfterPlay() && frameShown_;
+  book_->Watch(true);
   const auto from = resume ? frameShown_ : book_->NumberOf(folder_->Current());
   if (!resume) framePath_ = folder_->Current();  // until the first frame comes
   afterPlay_ = true;
@@ -209,6 +243,7 @@ bool Stage::Seek(std::int64_t number) {
   if (!ChooseFrames()) return false;
   if (!afterPlay_) frameShown_ = book_->NumberOf(folder_->Current());
   afterPlay_ = true;
+  book_->Watch(true);
   UpdatePlayerView();
   book_->FramePlayer().Seek(std::clamp(number, book_->First(), book_->Last()));
   return true;
@@ -225,6 +260,7 @@ void Stage::Pause() {
 void Stage::ShowFrame(const PlayerFrame& frame) {
   frameShown_ = frame.number;
   missing_ = frame.missing;
+  writing_ = frame.writing;
   if (frame.missing) return emit frameShown();  // the frame before it stays
   framePath_ = frame.path;
   window_.setWindowTitle(frame.title);

@@ -48,8 +48,10 @@ class Stage : public QObject, public ScreenOwner::Host {
   std::pair<int, int> Place() const;
   // The frame on screen of what play plays (also held for a missing one); nothing before any.
   std::optional<std::int64_t> FrameShown() const;
-  // The frame shown is a number the sequence lacks (the frame before it held).
+  // The frame shown is a number the sequence lacks, or a file being written (the frame before it
+  // held).
   bool ShowsMissing() const { return missing_; }
+  bool ShowsWriting() const { return writing_; }
   // Frames have been played or sought since the picture was opened: the flipbook's display and
   // steps apply.
   bool AfterPlay() const;
@@ -84,6 +86,7 @@ class Stage : public QObject, public ScreenOwner::Host {
 
  private:
   void ShowFrame(const PlayerFrame& frame);
+  void RangeChanged();
   void ReloadedAside(const QByteArray& path, const QImage& picture, const QString& title);
 
   QMainWindow& window_;
@@ -102,6 +105,7 @@ class Stage : public QObject, public ScreenOwner::Host {
   QByteArray framePath_;  // the file of the frame on screen, of what play plays
   std::optional<std::int64_t> frameShown_;
   bool missing_ = false;
+  bool writing_ = false;
   bool afterPlay_ = false;
   std::vector<std::function<void()>> whenExposed_;  // runs once the window is on screen
 };

@@ -134,7 +134,8 @@ void Transport::ShowDisplays() {
     facts.number = *shown;
     facts.first = book.First();
     facts.last = book.Last();
-    facts.missing = stage_.ShowsMissing();
+    facts.missing = stage_.ShowsMissing() && !stage_.ShowsWriting();
+    if (stage_.ShowsWriting()) facts.incomplete = QStringLiteral("being written");
     facts.playing = playing;
     facts.rate = Menus::RateText(player.Rate()) + QStringLiteral(" fps");
     facts.speed = player.Speed();
@@ -158,5 +159,6 @@ void Transport::ShowDisplays() {
   state.out = book.Out();
   state.held = player.Held();
   state.missing = book.Missing();
+  state.incomplete = book.Writing();
   timeline_.SetState(state);
 }
