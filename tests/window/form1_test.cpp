@@ -67,7 +67,8 @@ TEST_F(Form1Test, StartsAsDescribed) {
   }
   // The described menus, with what walking, playing and looking closer added to them.
   EXPECT_EQ(menu.join('|'),
-            "&File|&Open|E&xport as PNG...|P&roperties|-|&Exit|&Edit|&Copy|&View|Zoom &In|"
+            "&File|&Open|E&xport as PNG...|P&roperties|-|&Exit|&Edit|&Copy|Pr&eferences...|"
+            "&View|Zoom &In|"
             "Zoom &Out|&Actual Size|&Fit to Window|-|&Status Bar|F&ull Screen|&Timeline|"
             "&Heads-Up Display|-|&Reload|&Go|&Next Picture|&Previous Picture|&First Picture|"
             "&Last Picture|-|Pl&ay|Play &Backwards|Set &In Point|Set &Out Point|Loop &Mode|"

@@ -57,7 +57,7 @@ std::vector<PlayItem> Flipbook::ItemsOf(const QByteArray& folder,
       file = before->second;
     } else {
       file.version = item.version;
-      file.complete = lumenor::CheckFileCompleteness(item.path.toStdString()).state ==
+      file.complete = lumenor::CheckFileCompleteness(item.path.toStdString(), options_).state ==
                       lumenor::Completeness::State::kComplete;
     }
     item.writing = !file.complete || now - modified < kStillForMs * 1'000'000;
@@ -128,6 +128,13 @@ bool Flipbook::Update(const std::vector<QByteArray>& names) {
   player_.UpdateFrames(std::move(items));
   emit framesChanged();
   return rangeChanged;
+}
+
+void Flipbook::SetDecodeOptions(const lumenor::DecodeOptions& options) {
+  options_ = options;
+  known_.clear();
+  player_.SetDecodeOptions(options);
+  if (!folder_.isEmpty()) Update(watchedNames_);
 }
 
 void Flipbook::Watch(bool on) {

@@ -66,6 +66,8 @@ class Flipbook : public QObject {
   int Speed() const { return speed_; }
   void SetDirection(int direction) { direction_ = direction < 0 ? -1 : 1; }
   void SetSpeed(int speed);
+  // Pictures of 16 bits a channel played, or held as broken.
+  void SetDecodeOptions(const lumenor::DecodeOptions& options);
   LoopMode Mode() const { return mode_; }
   void SetMode(LoopMode mode) { mode_ = mode; }
   std::int64_t In() const;
@@ -100,6 +102,7 @@ class Flipbook : public QObject {
   std::vector<PlayItem> ItemsOf(const QByteArray& folder, const std::optional<Sequence>& sequence,
                                 const std::vector<QByteArray>& names);
   std::map<QByteArray, Known> known_;
+  lumenor::DecodeOptions options_;
   std::vector<QByteArray> watchedNames_;
   QTimer* watch_ = nullptr;
 };

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "frame_memory.h"
+#include "image_header.h"
 #include "play_clock.h"
 #include "play_order.h"
 #include "player_types.h"
@@ -111,6 +112,7 @@ struct FrameQueue {
   int speed = 1;
   PlayClock clock;
   PlayerView view;
+  lumenor::DecodeOptions options;
   // Read without the lock by workers deciding whether to give up.
   std::atomic<int> viewGeneration = 0;  // a frame scaled for an older view is stale
   std::atomic<int> session = 0;         // counts the lists of frames: older work is dropped

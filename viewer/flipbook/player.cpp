@@ -156,6 +156,19 @@ void Player::SetCacheBytes(std::size_t bytes) {
   queue_->MakeRoom(0, -1, false);
 }
 
+std::size_t Player::CacheBytes() const {
+  std::lock_guard lock(queue_->mutex);
+  return queue_->budget;
+}
+
+void Player::SetDecodeOptions(const lumenor::DecodeOptions& options) {
+  std::lock_guard lock(queue_->mutex);
+  queue_->options = options;
+  const bool playing = queue_->playing;
+  queue_->Forget();
+  queue_->playing = playing;
+}
+
 void Player::SetView(const PlayerView& view) {
   {
     std::lock_guard lock(queue_->mutex);

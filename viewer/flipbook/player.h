@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "frame_clock.h"
+#include "image_header.h"
 #include "play_order.h"
 #include "player_types.h"
 
@@ -60,6 +61,9 @@ class Player : public QObject {
   ::FrameRate Rate() const;
   int FramesPerSecond() const;
   void SetCacheBytes(std::size_t bytes);
+  std::size_t CacheBytes() const;
+  // How files are decoded (pictures of 16 bits a channel or not): the cache is let go.
+  void SetDecodeOptions(const lumenor::DecodeOptions& options);
   // Frames cached from now on are scaled for view; those cached already are scaled again.
   void SetView(const PlayerView& view);
 

@@ -76,13 +76,14 @@ void QuietReload::Join() {
   cancelled_ = false;
 }
 
-void QuietReload::Start(const QByteArray& path, lumenor::Pixel background) {
+void QuietReload::Start(const QByteArray& path, lumenor::Pixel background,
+                        const lumenor::DecodeOptions& options) {
   Join();
   const int generation = ++generation_;
   running_ = true;
-  thread_ = std::thread([this, path, background, generation] {
+  thread_ = std::thread([this, path, background, generation, options] {
     AsideCanvas canvas(background, cancelled_);
-    lumenor::LoadImageFile(path.toStdString(), canvas);
+    lumenor::LoadImageFile(path.toStdString(), canvas, options);
     if (cancelled_) return;
     const QImage picture = canvas.Finish();
     const QString title = QString::fromStdString(canvas.Title());

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "canvas.h"
+#include "image_header.h"
 
 // A reload the program starts by itself, because the picture's file changed: the picture is
 // loaded off the window's thread into memory of its own, and the picture on screen stays until
@@ -25,7 +26,8 @@ class QuietReload : public QObject {
 
   // Loads path (the system's bytes), pictures with alpha over background. A load under way is
   // given up first: only the latest is reported.
-  void Start(const QByteArray& path, lumenor::Pixel background);
+  void Start(const QByteArray& path, lumenor::Pixel background,
+             const lumenor::DecodeOptions& options = {});
   // Gives up a load under way; nothing is reported for it.
   void Cancel();
   bool Running() const { return running_; }

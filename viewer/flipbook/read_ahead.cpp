@@ -140,6 +140,7 @@ std::optional<ReadAhead::Job> ReadAhead::Decode(std::int64_t number, std::int64_
   job.path.assign(item.path.constData(), static_cast<std::size_t>(item.path.size()));
   job.version = item.version;
   job.view = queue_.view;
+  job.options = queue_.options;
   job.viewGeneration = queue_.viewGeneration;
   job.session = queue_.session;
   job.reserved = bytes;
@@ -321,7 +322,7 @@ CachedFrame ReadAhead::Prepare(Job& job, WorkerScaler& scaler) {
         rowScaler.Finished(top);
         return true;
       });
-  lumenor::LoadImageFile(job.path, canvas);
+  lumenor::LoadImageFile(job.path, canvas, job.options);
   if (noMemory) {
     frame.abandoned = true;
     return frame;

@@ -48,6 +48,7 @@ class ReadAhead {
     std::int64_t position = -1;  // in the play; -1 for a frame sought
     std::string path;
     PlayerView view;
+    lumenor::DecodeOptions options;
     int viewGeneration = 0;
     int session = 0;
     std::size_t reserved = 0;  // bytes of the cache's budget held for it

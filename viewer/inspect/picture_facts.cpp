@@ -102,12 +102,16 @@ FactLines PropertyLines(const lumenor::ImageHeader& header, const FileFacts& fil
   return lines;
 }
 
-std::string PixelValuesText(int x, int y, unsigned channels, const std::uint8_t* values) {
+std::string PixelValuesText(int x, int y, unsigned channels, const std::uint8_t* values,
+                            unsigned bytesPerChannel) {
   static const char* const kLabels[][4] = {
       {"V"}, {"V", "A"}, {"R", "G", "B"}, {"R", "G", "B", "A"}};
   std::string text = Number(x) + ", " + Number(y) + ":";
   if (channels < 1 || channels > 4) return text;
   for (unsigned c = 0; c < channels; ++c)
-    text.append(1, ' ').append(kLabels[channels - 1][c]).append(1, ' ').append(Number(values[c]));
+    text.append(1, ' ')
+        .append(kLabels[channels - 1][c])
+        .append(1, ' ')
+        .append(Number(bytesPerChannel == 2 ? values[2 * c] << 8 | values[2 * c + 1] : values[c]));
   return text;
 }

@@ -69,7 +69,8 @@ void StatusReadout::PointAt(int x, int y) {
       reader_ = std::make_unique<lumenor::RowReader>(
           std::make_unique<lumenor::FileSource>(picture_->path.toStdString()),
           picture_->loadedCleanly ? lumenor::RowReader::Rows::kLoadedWithoutError
-                                  : lumenor::RowReader::Rows::kCheckInOrder);
+                                  : lumenor::RowReader::Rows::kCheckInOrder,
+          options_);
   } catch (const std::exception&) {
     unreadable_ = true;
   }
@@ -77,8 +78,9 @@ void StatusReadout::PointAt(int x, int y) {
   try {
     const auto row = reader_->Row(y);
     const unsigned channels = picture_->header.channels;
-    values_->setText(QString::fromStdString(
-        PixelValuesText(x, y, channels, row.data() + static_cast<std::size_t>(x) * channels)));
+    const unsigned bytes = reader_->Header().bytesPerChannel;
+    values_->setText(QString::fromStdString(PixelValuesText(
+        x, y, channels, row.data() + static_cast<std::size_t>(x) * channels * bytes, bytes)));
   } catch (const std::exception&) {
     values_->setText(where + QStringLiteral("cannot be read"));
   }

@@ -49,6 +49,9 @@ class StatusReadout {
   void PointAt(int x, int y);
   void PointerLeft();
 
+  // Pictures of 16 bits a channel are read when the window shows them.
+  void SetDecodeOptions(const lumenor::DecodeOptions& options) { options_ = options; }
+
   QString Text() const;       // the picture's part
   QString ValueText() const;  // the pixel's part, empty when the pointer is not over it
 
@@ -62,4 +65,5 @@ class StatusReadout {
   std::optional<ShownPicture> picture_;
   std::unique_ptr<lumenor::RowReader> reader_;
   bool unreadable_ = false;  // the reader could not be made for this picture
+  lumenor::DecodeOptions options_;
 };

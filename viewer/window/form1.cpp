@@ -53,6 +53,7 @@ const QString kFitSetting = QStringLiteral("view/fitToWindow");
 const QString kTimelineSetting = QStringLiteral("view/timeline");
 const QString kHeadsUpSetting = QStringLiteral("view/headsUp");
 const QString kCacheSetting = QStringLiteral("play/cacheMiB");
+const QString kSixteenBitSetting = QStringLiteral("pictures/sixteenBit");
 
 // $XDG_CONFIG_HOME/lumenor/lumenor.conf
 std::unique_ptr<QSettings> SettingsFile() {
@@ -118,6 +119,7 @@ Form1::Form1(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent), dialogs_(
   menus_->mnuTimeline->setChecked(settings->value(kTimelineSetting, false).toBool());
   menus_->mnuHeadsUp->setChecked(settings->value(kHeadsUpSetting, true).toBool());
   if (const auto mib = settings->value(kCacheSetting).toULongLong(); mib > 0) SetCacheMiB(mib);
+  stage_->SetDecodeOptions({.sixteenBit = settings->value(kSixteenBitSetting, false).toBool()});
   if (settings->value(kStatusBarSetting, false).toBool()) ShowStatusBar(true);
   const int bars =
       menuBar()->sizeHint().height() + (status_ ? statusBar()->sizeHint().height() : 0);
@@ -129,6 +131,7 @@ void Form1::ConnectMenus() {
   connect(menus_->mnuOpen, &QAction::triggered, this, &Form1::mnuOpen_Click, Qt::QueuedConnection);
   connect(menus_->mnuExport, &QAction::triggered, this, &Form1::mnuExport_Click);
   connect(menus_->mnuProperties, &QAction::triggered, this, &Form1::mnuProperties_Click);
+  connect(menus_->mnuPreferences, &QAction::triggered, this, &Form1::mnuPreferences_Click);
   connect(menus_->mnuExit, &QAction::triggered, this, &Form1::mnuExit_Click);
   connect(menus_->mnuCopy, &QAction::triggered, this, &Form1::mnuCopy_Click);
   connect(menus_->mnuZoomIn, &QAction::triggered, this, &Form1::mnuZoomIn_Click);
@@ -204,7 +207,7 @@ void Form1::UpdateItems() {
 void Form1::mnuCopy_Click() {
   const auto& shown = stage_->Shown();
   if (!shown || !stage_->Owner().Still() || out_->Busy()) return;
-  out_->Copy(shown->path, {});
+  out_->Copy(shown->path, stage_->DecodeOptions());
   UpdateItems();
 }
 
@@ -216,8 +219,26 @@ void Form1::mnuExport_Click() {
                         QFile::decodeName(suggested));
   const auto& shown = stage_->Shown();
   if (!chosen || !shown || out_->Busy()) return;
-  out_->Export(shown->path, {}, ChosenPath(*chosen, suggested));
+  out_->Export(shown->path, stage_->DecodeOptions(), ChosenPath(*chosen, suggested));
   UpdateItems();
+}
+
+// Edit > Preferences: only what was changed is kept in the settings.
+void Form1::mnuPreferences_Click() {
+  const Preferences current{stage_->DecodeOptions().sixteenBit,
+                            stage_->FramePlayer().CacheBytes() >> 20};
+  const auto chosen = dialogs_.ShowPreferences(this, current);
+  if (!chosen || *chosen == current) return;
+  const auto settings = SettingsFile();
+  if (chosen->sixteenBit != current.sixteenBit) {
+    settings->setValue(kSixteenBitSetting, chosen->sixteenBit);
+    stage_->SetDecodeOptions({.sixteenBit = chosen->sixteenBit});
+    if (status_) status_->SetDecodeOptions(stage_->DecodeOptions());
+  }
+  if (chosen->cacheMiB != current.cacheMiB) {
+    settings->setValue(kCacheSetting, static_cast<qulonglong>(chosen->cacheMiB));
+    SetCacheMiB(chosen->cacheMiB);
+  }
 }
 
 void Form1::mnuProperties_Click() {
@@ -234,7 +255,10 @@ void Form1::mnuStatusBar_Click() {
 // in the client area, and so on screen, unless the resize rule pulls it back.
 void Form1::ShowStatusBar(bool show) {
   menus_->mnuStatusBar->setChecked(show);
-  if (show && !status_) status_ = std::make_unique<StatusReadout>(*statusBar());
+  if (show && !status_) {
+    status_ = std::make_unique<StatusReadout>(*statusBar());
+    status_->SetDecodeOptions(stage_->DecodeOptions());
+  }
   if (status_) statusBar()->setVisible(show);
   // The values under the pointer are read as it moves, without a button held.
   Picture1_->setMouseTracking(show);

@@ -71,6 +71,7 @@ class Form1 : public QMainWindow {
   void mnuCopy_Click();
   void mnuExport_Click();
   void mnuProperties_Click();
+  void mnuPreferences_Click();
   void mnuStatusBar_Click();
   void mnuAbout_Click();
   void mnuZoomIn_Click();

@@ -58,6 +58,7 @@ Menus::Menus(QMainWindow& window) : QObject(&window) {
 
   mnuEdit = AddMenu(window, "&Edit", "mnuEdit");
   mnuCopy = AddItem(mnuEdit, "&Copy", "mnuCopy", QKeySequence::Copy);
+  mnuPreferences = AddItem(mnuEdit, "Pr&eferences...", "mnuPreferences", {});
 
   mnuView = AddMenu(window, "&View", "mnuView");
   mnuZoomIn = AddItem(mnuView, "Zoom &In", "mnuZoomIn", {});

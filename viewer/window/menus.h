@@ -45,6 +45,7 @@ class Menus : public QObject {
   QAction* mnuExit = nullptr;
   QMenu* mnuEdit = nullptr;
   QAction* mnuCopy = nullptr;
+  QAction* mnuPreferences = nullptr;
   QMenu* mnuView = nullptr;
   QAction* mnuZoomIn = nullptr;
   QAction* mnuZoomOut = nullptr;

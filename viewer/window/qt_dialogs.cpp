@@ -1,6 +1,9 @@
 #include "qt_dialogs.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QSpinBox>
+#include <algorithm>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileSystemModel>
@@ -103,3 +106,27 @@ void QtDialogs::MsgBox(QWidget* parent, const QString& title, const QString& tex
 }
 
 void QtDialogs::Beep() { QApplication::beep(); }
+
+std::optional<Preferences> QtDialogs::ShowPreferences(QWidget* parent,
+                                                      const Preferences& current) {
+  QDialog dialog(parent);
+  dialog.setWindowTitle(QStringLiteral("Preferences"));
+  auto* sixteenBit = new QCheckBox(QStringLiteral("Show pictures of 16 bits per channel"));
+  sixteenBit->setChecked(current.sixteenBit);
+  auto* cache = new QSpinBox;
+  constexpr int kLeastMiB = 16, kMostMiB = 1 << 20;
+  cache->setRange(kLeastMiB, kMostMiB);
+  cache->setSuffix(QStringLiteral(" MiB"));
+  cache->setValue(static_cast<int>(std::clamp<std::uint64_t>(current.cacheMiB, kLeastMiB, kMostMiB)));
+  auto* form = new QFormLayout;
+  form->addRow(sixteenBit);
+  form->addRow(QStringLiteral("Memory for frames played:"), cache);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  auto* layout = new QVBoxLayout(&dialog);
+  layout->addLayout(form);
+  layout->addWidget(buttons);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return Preferences{sixteenBit->isChecked(), static_cast<std::uint64_t>(cache->value())};
+}

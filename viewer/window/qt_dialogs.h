@@ -12,4 +12,5 @@ class QtDialogs final : public Dialogs {
   void ShowFacts(QWidget* parent, const QString& title,
                  const QList<QPair<QString, QString>>& lines) override;
   void Beep() override;
+  std::optional<Preferences> ShowPreferences(QWidget* parent, const Preferences& current) override;
 };

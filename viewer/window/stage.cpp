@@ -33,9 +33,10 @@ lumenor::ImageHeader ReadHeaderOf(const QByteArray& fileName) {
   }
 }
 
-ShownPicture PictureOf(const QByteArray& path, bool loadedCleanly) {
+ShownPicture PictureOf(const QByteArray& path, bool loadedCleanly,
+                       const lumenor::DecodeOptions& options) {
   return {path, ReadHeaderOf(path), FileStamp::Of(path), loadedCleanly,
-          lumenor::CheckFileCompleteness(path.toStdString())};
+          lumenor::CheckFileCompleteness(path.toStdString(), options)};
 }
 
 }  // namespace
@@ -71,6 +72,11 @@ Stage::~Stage() = default;
 
 Player& Stage::FramePlayer() const { return book_->FramePlayer(); }
 
+void Stage::SetDecodeOptions(const lumenor::DecodeOptions& options) {
+  options_ = options;
+  book_->SetDecodeOptions(options);
+}
+
 bool Stage::AfterPlay() const {
   const auto state = owner_.GetState();
   return afterPlay_ &&
@@ -102,7 +108,7 @@ bool Stage::ChooseFrames() {
 
 std::optional<ShownPicture> Stage::OnScreen() const {
   if (owner_.GetState() == ScreenOwner::State::kPlaying && frameShown_ && !framePath_.isEmpty())
-    return PictureOf(framePath_, true);
+    return PictureOf(framePath_, true, options_);
   return shown_;
 }
 
@@ -176,12 +182,12 @@ bool Stage::Load(const QByteArray& path, bool keepView) {
     WindowCanvas canvas(
         window_, canvas_, dialogs_, [this] { return owner_.EndLoad(); },
         [this] { viewport_.CanvasSized(); });
-    lumenor::LoadImageFile(path.toStdString(), canvas);
+    lumenor::LoadImageFile(path.toStdString(), canvas, options_);
     loaded.loadedCleanly = !canvas.Failed();
     // What the file holds is told from its header and tables: a file that ends early is painted
     // as it is (zeros past its end), and said to be incomplete.
     if (canvas.Titled()) {
-      loaded.completeness = lumenor::CheckFileCompleteness(path.toStdString());
+      loaded.completeness = lumenor::CheckFileCompleteness(path.toStdString(), options_);
       shown_ = loaded;
     }
   }
@@ -195,13 +201,13 @@ void Stage::ReloadAside() {
   asideStamp_ = FileStamp::Of(folder_->Current());
   // A file that does not hold everything its header says is still being written: the picture
   // on screen stays until it is whole.
-  if (lumenor::CheckFileCompleteness(folder_->Current().toStdString()).state !=
+  if (lumenor::CheckFileCompleteness(folder_->Current().toStdString(), options_).state !=
       lumenor::Completeness::State::kComplete) {
     beingWritten_ = true;
     emit changed();
     return owner_.ReloadedAside();
   }
-  reloadAside_->Start(folder_->Current(), canvas_.BackColor().rgb());
+  reloadAside_->Start(folder_->Current(), canvas_.BackColor().rgb(), options_);
 }
 
 void Stage::CancelReloadAside() { reloadAside_->Cancel(); }
@@ -219,7 +225,7 @@ void Stage::ReloadedAside(const QByteArray& path, const QImage& picture, const Q
     canvas_.ShowFrame(picture, {}, viewport_.Zoom(), {});
     if (resized) viewport_.CanvasSized();
     shown_ = ShownPicture{path, ReadHeaderOf(path), asideStamp_, true,
-                          lumenor::CheckFileCompleteness(path.toStdString())};
+                          lumenor::CheckFileCompleteness(path.toStdString(), options_)};
   }
   owner_.ReloadedAside();
   emit changed();
@@ -254,7 +260,7 @@ void Stage::Pause() {
   if (framePath_.isEmpty()) return;
   // The frame on screen is the picture shown now, and the walk goes on from it.
   folder_->SetCurrent(framePath_);
-  shown_ = PictureOf(framePath_, true);
+  shown_ = PictureOf(framePath_, true, options_);
 }
 
 void Stage::ShowFrame(const PlayerFrame& frame) {
@@ -275,7 +281,7 @@ void Stage::ShowFrame(const PlayerFrame& frame) {
   if (owner_.GetState() == ScreenOwner::State::kPaused) {
     // A frame sought: it is the picture shown, and the walk goes on from it.
     folder_->SetCurrent(framePath_);
-    shown_ = PictureOf(framePath_, true);
+    shown_ = PictureOf(framePath_, true, options_);
   }
   emit frameShown();
 }

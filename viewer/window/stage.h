@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "file_stamp.h"
+#include "image_header.h"
 #include "screen_owner.h"
 #include "status_readout.h"
 
@@ -63,6 +64,9 @@ class Stage : public QObject, public ScreenOwner::Host {
   void UpdatePlayerView();
   // The frames of the picture shown, from its folder's list, for the timeline and Seek.
   bool ChooseFrames();
+  // Pictures of 16 bits a channel shown, or refused as the described program does.
+  void SetDecodeOptions(const lumenor::DecodeOptions& options);
+  const lumenor::DecodeOptions& DecodeOptions() const { return options_; }
 
   // ScreenOwner::Host
   void Soon(std::function<void()> run) override;
@@ -108,4 +112,5 @@ class Stage : public QObject, public ScreenOwner::Host {
   bool writing_ = false;
   bool afterPlay_ = false;
   std::vector<std::function<void()>> whenExposed_;  // runs once the window is on screen
+  lumenor::DecodeOptions options_;
 };

@@ -47,6 +47,13 @@ class FakeDialogs final : public Dialogs {
     if (onBox) onBox();
   }
   void Beep() override { ++beeps; }
+  // What ShowPreferences answers (nothing: cancelled), and what it was shown.
+  std::optional<Preferences> preferences;
+  std::vector<Preferences> preferencesShown;
+  std::optional<Preferences> ShowPreferences(QWidget*, const Preferences& current) override {
+    preferencesShown.push_back(current);
+    return preferences;
+  }
 
  private:
   std::optional<QString> NextAnswer() {
