@@ -50,8 +50,19 @@ class Canvas {
 
   // Row y is to be painted exactly as row below was, over what row below held before it was
   // painted. A canvas whose rows all start alike can take it without the pixels and return true;
-  // false has it painted.
+  // false has it painted. A canvas that keeps stored values and returns true repeats row below's
+  // stored values in row y itself.
   virtual bool RepeatRow(int /*y*/, int /*below*/) { return false; }
+
+  // Row y's stored values, Width() of them, where the canvas keeps them for pictures with alpha
+  // (grey and alpha, or RGBA): what the file holds before anything is laid over anything, as
+  // 0xAARRGGBB, the three colours alike in grey pictures and 16-bit values narrowed as the
+  // screen shows them. Null for a canvas that keeps only the picture as laid over it (a load then
+  // costs nothing more); a canvas keeps them for every row or for none. A load of a picture with
+  // alpha sets them all to zeros (transparent) when it starts, so rows it never delivers, rows
+  // past the end of the file and what lies past a short row's end are zeros; a load of any other
+  // picture leaves them as they are. Valid until the next Resize.
+  virtual std::uint32_t* StoredScanline(int /*y*/) { return nullptr; }
 
   virtual void SetTitle(const std::string& utf8Title) = 0;
   // A modal box titled "Error" with the critical icon; lines are broken by CR LF.

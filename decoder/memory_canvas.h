@@ -28,8 +28,20 @@ class MemoryCanvas : public Canvas {
   void SetTitle(const std::string& utf8Title) override { title_ = utf8Title; }
   void ShowError(const std::string& utf8Text) override { messages_.push_back(utf8Text); }
   bool Progress(int top, int bottom) override;
+  std::uint32_t* StoredScanline(int y) override {
+    return keepStored_ ? stored_.data() + static_cast<std::size_t>(y) * width_ : nullptr;
+  }
+
+  // From now on keeps the stored values of pictures with alpha too (see Canvas::StoredScanline),
+  // zeros until a load writes them.
+  void KeepStored();
+  bool KeepsStored() const { return keepStored_; }
 
   Pixel At(int x, int y) const { return pixels_.data()[static_cast<std::size_t>(y) * width_ + x]; }
+  // The stored value of pixel (x, y), 0xAARRGGBB; 0 when the canvas does not keep them.
+  std::uint32_t StoredAt(int x, int y) const {
+    return keepStored_ ? stored_[static_cast<std::size_t>(y) * width_ + x] : 0;
+  }
   const std::string& Title() const { return title_; }
   const std::vector<std::string>& Messages() const { return messages_; }
   // The top row of each progress band, in order.
@@ -41,6 +53,8 @@ class MemoryCanvas : public Canvas {
   int width_ = 25;  // the viewer's canvas starts at 25 x 19
   int height_ = 19;
   PixelBuffer pixels_;
+  bool keepStored_ = false;
+  std::vector<std::uint32_t> stored_;  // Width() x Height() of them when kept
   std::string title_ = "Lumenor 1.0 by Vantris";
   std::vector<std::string> messages_;
   std::vector<int> progressRows_;

@@ -231,7 +231,8 @@ void RunTrapped(RowSink& sink, const std::function<void()>& load) {
 }
 
 // The load's end: rows laid over the canvas. Where a row has no alpha its zeros are black; with
-// alpha they are transparent and leave the canvas as it is.
+// alpha they are transparent and leave the canvas as it is. A canvas that keeps the stored values
+// of pictures with alpha gets them from the same buffers the row is laid over it from.
 class CanvasRows final : public RowSink {
  public:
   explicit CanvasRows(Canvas& canvas) : canvas_(canvas) {}
@@ -243,7 +244,13 @@ class CanvasRows final : public RowSink {
       for (unsigned c = 0; c < channels_; ++c)
         narrow_[c].assign(static_cast<std::size_t>(header.width), 0);
     }
-    return canvas_.Resize(header.width, header.height);
+    if (!canvas_.Resize(header.width, header.height)) return false;
+    // Asked once: a canvas keeps stored values for every row or for none.
+    keepsStored_ = HasAlpha(channels_) && header.height > 0 && canvas_.StoredScanline(0) != nullptr;
+    if (keepsStored_)
+      for (int y = 0; y < header.height; ++y)
+        std::fill_n(canvas_.StoredScanline(y), header.width, std::uint32_t{0});
+    return true;
   }
   void Named(const std::string& utf8Name) override { canvas_.SetTitle("Lumenor - " + utf8Name); }
   void Report(const std::string& utf8Text) override { canvas_.ShowError(utf8Text); }
@@ -263,18 +270,28 @@ class CanvasRows final : public RowSink {
     Pixel* line = canvas_.Scanline(y);
     WriteRow(line, shown, channels_, extent);
     if (!HasAlpha(channels_)) std::fill(line + extent, line + shown[0].size(), kBlack);
+    if (keepsStored_) {
+      std::uint32_t* stored = canvas_.StoredScanline(y);
+      WriteStoredRow(stored, shown, channels_, extent);
+      std::fill(stored + extent, stored + shown[0].size(), std::uint32_t{0});
+    }
   }
   void ZeroRows(int top, int bottom) override {
     if (!HasAlpha(channels_)) canvas_.FillRows(top, bottom, kBlack);
+    if (keepsStored_)
+      for (int y = top; y <= bottom; ++y)
+        std::fill_n(canvas_.StoredScanline(y), canvas_.Width(), std::uint32_t{0});
   }
+  // A canvas that takes the row as the one below repeats its stored values too (Canvas).
   bool RepeatRow(int y) override { return canvas_.RepeatRow(y, y + 1); }
   bool Progress(int top, int bottom) override { return canvas_.Progress(top, bottom); }
 
  private:
   Canvas& canvas_;
   unsigned channels_ = 0;
-  bool wide_ = false;   // 16-bit values
-  ChannelRows narrow_;  // their 8-bit screen values
+  bool wide_ = false;         // 16-bit values
+  ChannelRows narrow_;        // their 8-bit screen values
+  bool keepsStored_ = false;  // the canvas keeps this picture's stored values
 };
 
 }  // namespace

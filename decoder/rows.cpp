@@ -77,6 +77,23 @@ void WriteRow(Pixel* line, const ChannelRows& channels, unsigned channelCount, s
   }
 }
 
+void WriteStoredRow(std::uint32_t* __restrict line, const ChannelRows& channels,
+                    unsigned channelCount, std::size_t count) {
+  const std::uint8_t* __restrict first = channels[0].data();
+  if (channelCount == 2) {
+    const std::uint8_t* __restrict alpha = channels[1].data();
+    for (std::size_t x = 0; x < count; ++x)
+      line[x] = std::uint32_t{alpha[x]} << 24 | std::uint32_t{first[x]} * 0x010101u;
+    return;
+  }
+  const std::uint8_t* __restrict green = channels[1].data();
+  const std::uint8_t* __restrict blue = channels[2].data();
+  const std::uint8_t* __restrict alpha = channels[3].data();
+  for (std::size_t x = 0; x < count; ++x)
+    line[x] = std::uint32_t{alpha[x]} << 24 | std::uint32_t{first[x]} << 16 |
+              std::uint32_t{green[x]} << 8 | blue[x];
+}
+
 // round(v / 257) from v's two bytes alone. With v = 256 high + low, v / 257 = high + (low - high)
 // / 257, and (low - high) / 257 lies strictly between -1 and 1: it rounds to 1 when low - high >=
 // 129, to -1 when high - low >= 129, else to 0 (never half-way, 257 being odd; checked for every

@@ -23,6 +23,11 @@ void WriteGreyRow(Pixel* line, const std::uint8_t* grey, std::size_t count);
 // channels) each pixel is blended over what the row already shows.
 void WriteRow(Pixel* line, const ChannelRows& channels, unsigned channelCount, std::size_t count);
 
+// Writes the first count pixels of a row of two or four channels (with alpha) as stored values,
+// 0xAARRGGBB, grey as three equal colours; values of a byte each.
+void WriteStoredRow(std::uint32_t* line, const ChannelRows& channels, unsigned channelCount,
+                    std::size_t count);
+
 // The first count pixels of a row as stored values: channelCount values a pixel, interleaved,
 // each bytesPerValue bytes as the channel buffers hold it.
 void InterleaveRow(std::uint8_t* out, const ChannelRows& channels, unsigned channelCount,

@@ -50,8 +50,10 @@ int AxisWeights::LastCovering(int s) const {
   return static_cast<int>(std::min<std::int64_t>(last, Length() - 1));
 }
 
-PictureScaler::PictureScaler(int width, int height, Zoom zoom)
+PictureScaler::PictureScaler(int width, int height, Zoom zoom, ScaledAlpha alpha)
     : zoom_(zoom),
+      alpha_(alpha),
+      alphaMask_(alpha == ScaledAlpha::kOpaque ? 0xFF000000u : 0u),
       width_(width),
       scaledWidth_(static_cast<int>(zoom.ScaledLength(width))),
       scaledHeight_(static_cast<int>(zoom.ScaledLength(height))) {

@@ -60,6 +60,12 @@ class AxisWeights {
   std::vector<std::uint32_t> total_;
 };
 
+// What shrinking makes of a pixel's fourth byte: 0xFF (the window's pictures are opaque, whatever
+// that byte holds), or the average of the picture's, worked out as the colours are (a picture
+// premultiplied by its alpha shrinks to the premultiplied average). Enlarging copies pixels
+// whole either way.
+enum class ScaledAlpha { kOpaque, kAveraged };
+
 // Scaled regions of a picture of a given size, at one zoom: shrunk by area averaging, so that
 // fine detail averages out instead of flickering, or enlarged into squares of zoom.num pixels.
 // Shrunk with den 16 or less (1/2 to 1/16, 2/3, 5/12, 5/6...), a pixel is the exact average
@@ -67,9 +73,10 @@ class AxisWeights {
 // either way.
 class PictureScaler {
  public:
-  PictureScaler(int width, int height, Zoom zoom);
+  PictureScaler(int width, int height, Zoom zoom, ScaledAlpha alpha = ScaledAlpha::kOpaque);
 
   Zoom GetZoom() const { return zoom_; }
+  ScaledAlpha Alpha() const { return alpha_; }
   int ScaledWidth() const { return scaledWidth_; }
   int ScaledHeight() const { return scaledHeight_; }
   // The scaled rows that picture rows top..bottom contribute to.
@@ -107,6 +114,8 @@ class PictureScaler {
                Pixel* out, std::size_t outStride) const;
 
   Zoom zoom_;
+  ScaledAlpha alpha_ = ScaledAlpha::kOpaque;
+  Pixel alphaMask_ = 0xFF000000u;  // ORed into every shrunk pixel: 0 keeps the average
   int width_ = 0;
   int scaledWidth_ = 0, scaledHeight_ = 0;
   AxisWeights columns_, rows_;  // when shrinking

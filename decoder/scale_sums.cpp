@@ -81,19 +81,18 @@ Divisor MakeDivisor(std::int64_t d) {
   return {};
 }
 
-const __m128i kOpaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
-
-// Two scaled pixels of each of two rows, as words (a's four bytes, then b's), to bytes, opaque.
-// A single row passes outB == outA: b's are written first, then a's over them.
-void StorePair(__m128i left, __m128i right, Pixel* outA, Pixel* outB) {
+// Two scaled pixels of each of two rows, as words (a's four bytes, then b's), to bytes, alphaMask
+// ORed in (0xFF000000 in each lane makes them opaque). A single row passes outB == outA: b's are
+// written first, then a's over them.
+void StorePair(__m128i left, __m128i right, __m128i alphaMask, Pixel* outA, Pixel* outB) {
   const __m128i bytes = _mm_or_si128(
-      _mm_shuffle_epi32(_mm_packus_epi16(left, right), _MM_SHUFFLE(3, 1, 2, 0)), kOpaque);
+      _mm_shuffle_epi32(_mm_packus_epi16(left, right), _MM_SHUFFLE(3, 1, 2, 0)), alphaMask);
   _mm_storel_epi64(reinterpret_cast<__m128i*>(outB), _mm_unpackhi_epi64(bytes, bytes));
   _mm_storel_epi64(reinterpret_cast<__m128i*>(outA), bytes);
 }
 
-void StoreOne(__m128i words, Pixel* outA, Pixel* outB) {
-  const __m128i bytes = _mm_or_si128(_mm_packus_epi16(words, words), kOpaque);
+void StoreOne(__m128i words, __m128i alphaMask, Pixel* outA, Pixel* outB) {
+  const __m128i bytes = _mm_or_si128(_mm_packus_epi16(words, words), alphaMask);
   *outB = static_cast<Pixel>(_mm_cvtsi128_si32(_mm_srli_si128(bytes, 4)));
   *outA = static_cast<Pixel>(_mm_cvtsi128_si32(bytes));
 }
@@ -245,8 +244,8 @@ class ExactRounding {
 template <int kSpan, bool kUnitWeights, bool kInteger>
 void AverageAcrossPeriods(const std::uint16_t* sums, const int* periodFirst,
                           const std::uint16_t* periodWeights, Zoom zoom, int span, int first,
-                          int end, int from, const ExactRounding& rounding, Pixel* outA,
-                          Pixel* outB) {
+                          int end, int from, const ExactRounding& rounding, __m128i alphaMask,
+                          Pixel* outA, Pixel* outB) {
   const auto weightsApart = static_cast<std::size_t>(kSpan > 0 ? kSpan : span) * 8;
   int j = first % zoom.num;                       // column first's place in its period
   int base = first / zoom.num * zoom.den - from;  // and where the period starts among the sums
@@ -265,22 +264,24 @@ void AverageAcrossPeriods(const std::uint16_t* sums, const int* periodFirst,
   int c = 0;
   for (; c + 1 < end - first; c += 2) {
     const __m128i left = next();
-    StorePair(left, next(), outA + c, outB + c);
+    StorePair(left, next(), alphaMask, outA + c, outB + c);
   }
-  if (c < end - first) StoreOne(next(), outA + c, outB + c);
+  if (c < end - first) StoreOne(next(), alphaMask, outA + c, outB + c);
 }
 
 template <int kSpan, bool kUnitWeights>
 void AverageAcrossPeriods(const std::uint16_t* sums, const int* periodFirst,
                           const std::uint16_t* periodWeights, Zoom zoom, int span, int first,
-                          int end, int from, const ExactRounding& rounding, Pixel* outA,
-                          Pixel* outB) {
+                          int end, int from, const ExactRounding& rounding, __m128i alphaMask,
+                          Pixel* outA, Pixel* outB) {
   if (rounding.Integer())
     AverageAcrossPeriods<kSpan, kUnitWeights, true>(sums, periodFirst, periodWeights, zoom, span,
-                                                    first, end, from, rounding, outA, outB);
+                                                    first, end, from, rounding, alphaMask, outA,
+                                                    outB);
   else
     AverageAcrossPeriods<kSpan, kUnitWeights, false>(sums, periodFirst, periodWeights, zoom, span,
-                                                     first, end, from, rounding, outA, outB);
+                                                     first, end, from, rounding, alphaMask, outA,
+                                                     outB);
 }
 #endif
 
@@ -344,11 +345,12 @@ void PictureScaler::AverageAcrossExact(int first, int end, int from, int totalA,
   const int last = columns_.Length() - 1;
 #if defined(__SSE2__)
   const int periodsEnd = std::min(end, fullColumns_);
+  const __m128i alphaMask = _mm_set1_epi32(static_cast<int>(alphaMask_));
   if (first < periodsEnd) {
     const ExactRounding rounding(totalA * den, totalB * den);
     const auto run = [&](auto average) {
       average(sums16_.data(), periodFirst_.data(), periodWeights_.data(), zoom_, span_, first,
-              periodsEnd, from, rounding, outA, outB);
+              periodsEnd, from, rounding, alphaMask, outA, outB);
     };
     if (unitWeights_ && span_ == 2)  // every column spans den picture columns, of weight 1
       run(AverageAcrossPeriods<2, true>);
@@ -372,7 +374,7 @@ void PictureScaler::AverageAcrossExact(int first, int end, int from, int totalA,
     StoreOne(rounding.Round<false>(SumAcross<0, false>(
                  sums16_.data() + static_cast<std::size_t>(columns_.First(last) - from) * 8,
                  lastWeights_.data(), span_)),
-             outA + at, outB + at);
+             alphaMask, outA + at, outB + at);
   }
 #else
   for (int c = first; c < end; ++c) {
@@ -385,14 +387,15 @@ void PictureScaler::AverageAcrossExact(int first, int end, int from, int totalA,
     const std::int64_t columnTotal = cut ? std::int64_t{columns_.Total(last)} : den;
     const float scales[2] = {ReciprocalUp(totalA * columnTotal),
                              ReciprocalUp(totalB * columnTotal)};
-    unsigned bytes[8];
+    Pixel pixels[2] = {alphaMask_, alphaMask_};
     for (int lane = 0; lane < 8; ++lane) {
       std::uint32_t sum = 0;
       for (int k = 0; k < span_; ++k) sum += std::uint32_t{sums[k * 8 + lane]} * weights[k * 8];
-      bytes[lane] = static_cast<unsigned>(static_cast<float>(sum) * scales[lane / 4] + 0.5f);
+      pixels[lane / 4] |= static_cast<Pixel>(static_cast<float>(sum) * scales[lane / 4] + 0.5f)
+                          << (lane % 4 * 8);
     }
-    outB[c - first] = MakePixel(bytes[6], bytes[5], bytes[4]);
-    outA[c - first] = MakePixel(bytes[2], bytes[1], bytes[0]);
+    outB[c - first] = pixels[1];
+    outA[c - first] = pixels[0];
   }
 #endif
 }
@@ -404,6 +407,7 @@ void PictureScaler::AverageAcrossFloat(int first, int end, int from, int totalA,
   const auto lanes = static_cast<std::size_t>(span_) * 4;
 #if defined(__SSE2__)
   const __m128 scaleA = _mm_set1_ps(rowScaleA), scaleB = _mm_set1_ps(rowScaleB);
+  const __m128i alphaMask = _mm_set1_epi32(static_cast<int>(alphaMask_));
   const auto run = [&](auto spanConstant) {
     constexpr int kSpan = decltype(spanConstant)::value;
     const int span = kSpan > 0 ? kSpan : span_;
@@ -422,9 +426,9 @@ void PictureScaler::AverageAcrossFloat(int first, int end, int from, int totalA,
     int c = first;
     for (; c + 1 < end; c += 2) {
       const __m128i left = average(c);
-      StorePair(left, average(c + 1), outA + (c - first), outB + (c - first));
+      StorePair(left, average(c + 1), alphaMask, outA + (c - first), outB + (c - first));
     }
-    if (c < end) StoreOne(average(c), outA + (c - first), outB + (c - first));
+    if (c < end) StoreOne(average(c), alphaMask, outA + (c - first), outB + (c - first));
   };
   if (span_ == 2)
     run(std::integral_constant<int, 2>{});
@@ -440,14 +444,15 @@ void PictureScaler::AverageAcrossFloat(int first, int end, int from, int totalA,
   for (int c = first; c < end; ++c) {
     const float* shares = columnShares_.data() + static_cast<std::size_t>(c) * lanes;
     const float* sums = sumsFloat_.data() + static_cast<std::size_t>(columns_.First(c) - from) * 8;
-    unsigned bytes[8];
+    Pixel pixels[2] = {alphaMask_, alphaMask_};
     for (int lane = 0; lane < 8; ++lane) {
       float total = 0;
       for (int k = 0; k < span_; ++k) total += sums[k * 8 + lane] * shares[k * 4];
-      bytes[lane] = static_cast<unsigned>(total * (lane < 4 ? rowScaleA : rowScaleB) + 0.5f);
+      pixels[lane / 4] |= static_cast<Pixel>(total * (lane < 4 ? rowScaleA : rowScaleB) + 0.5f)
+                          << (lane % 4 * 8);
     }
-    outB[c - first] = MakePixel(bytes[6], bytes[5], bytes[4]);
-    outA[c - first] = MakePixel(bytes[2], bytes[1], bytes[0]);
+    outB[c - first] = pixels[1];
+    outA[c - first] = pixels[0];
   }
 #endif
 }

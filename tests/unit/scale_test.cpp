@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "area_average.h"
@@ -73,24 +74,30 @@ TEST(PictureScaler, MatchesTheAreaAverageAndEnlargesIntoSquares) {
 
 // Shrunk pixel (x, y) in whole numbers: picture pixel s spans [s * num, (s + 1) * num) and scaled
 // pixel o spans [o * den, (o + 1) * den), in units of 1 / num of a picture pixel. Every byte
-// weighs as much as the overlap of its pixel; the sum over the total, rounded half up; opaque.
-Pixel ExactAverage(const Picture& p, lumenor::Zoom zoom, int x, int y) {
+// weighs as much as the overlap of its pixel; the sum over the total, rounded half up; all four
+// bytes.
+Pixel ExactAverageOfBytes(const Picture& p, lumenor::Zoom zoom, int x, int y) {
   const std::int64_t num = zoom.num, den = zoom.den;
   const auto overlap = [&](std::int64_t s, std::int64_t o, std::int64_t length) {
     const std::int64_t from = std::max(s * num, o * den);
     const std::int64_t to = std::min({(s + 1) * num, (o + 1) * den, length * num});
     return std::max<std::int64_t>(0, to - from);
   };
-  std::uint64_t sums[3] = {}, total = 0;
+  std::uint64_t sums[4] = {}, total = 0;
   for (std::int64_t py = y * den / num; py < p.height && py * num < (y + 1) * den; ++py)
     for (std::int64_t px = x * den / num; px < p.width && px * num < (x + 1) * den; ++px) {
       const auto weight = std::uint64_t(overlap(px, x, p.width) * overlap(py, y, p.height));
       total += weight;
-      for (int c = 0; c < 3; ++c) sums[c] += weight * (p.at(int(px), int(py)) >> (8 * c) & 0xFF);
+      for (int c = 0; c < 4; ++c) sums[c] += weight * (p.at(int(px), int(py)) >> (8 * c) & 0xFF);
     }
-  Pixel pixel = 0xFF000000u;
-  for (int c = 0; c < 3; ++c) pixel |= Pixel((sums[c] + total / 2) / total) << (8 * c);
+  Pixel pixel = 0;
+  for (int c = 0; c < 4; ++c) pixel |= Pixel((sums[c] + total / 2) / total) << (8 * c);
   return pixel;
+}
+
+// The same, opaque: what the window shows.
+Pixel ExactAverage(const Picture& p, lumenor::Zoom zoom, int x, int y) {
+  return ExactAverageOfBytes(p, zoom, x, y) | 0xFF000000u;
 }
 
 // Random bytes (alpha too, which the scaled pixels never show); bytes of 0 or 1, whose averages
@@ -188,6 +195,63 @@ TEST(PictureScaler, BandsAndRegionsAreThatPartOfTheWhole) {
               << column << ", " << row;
     }
   }
+}
+
+// Kept averaged, the fourth byte is the average of the picture's fourth bytes, as exact as the
+// colours; the colours are what the opaque scaler gives. A premultiplied picture (every colour at
+// most its alpha) stays premultiplied. Enlarged, pixels are copied whole.
+TEST(PictureScaler, KeepsTheAveragedAlphaWhenAsked) {
+  struct Case {
+    lumenor::Zoom zoom;
+    int tolerance;  // 0 where the average is exact, 1 where floats may round a half either way
+  };
+  const Case cases[] = {{{1, 2}, 0},   {{2, 3}, 0},   {{1, 3}, 0}, {{5, 12}, 0}, {{1, 17}, 1},
+                        {{3, 100}, 1}, {{1, 300}, 1}, {{2, 1}, 0}, {{3, 1}, 0}};
+  std::vector<Picture> pictures = PicturesOf(203, 37);
+  // Premultiplied: random alpha, each colour no more than it.
+  Picture premultiplied = pictures[0];
+  std::mt19937 random(5);
+  for (Pixel& pixel : premultiplied.pixels) {
+    const unsigned alpha = random() % 256;
+    pixel = alpha << 24;
+    for (int shift = 0; shift < 24; shift += 8) pixel |= Pixel(random() % (alpha + 1)) << shift;
+  }
+  pictures.push_back(premultiplied);
+  for (const Case& c : cases)
+    for (std::size_t i = 0; i < pictures.size(); ++i) {
+      const Picture& picture = pictures[i];
+      lumenor::PictureScaler opaque(picture.width, picture.height, c.zoom);
+      lumenor::PictureScaler averaged(picture.width, picture.height, c.zoom,
+                                      lumenor::ScaledAlpha::kAveraged);
+      ASSERT_EQ(opaque.Alpha(), lumenor::ScaledAlpha::kOpaque);
+      ASSERT_EQ(averaged.Alpha(), lumenor::ScaledAlpha::kAveraged);
+      const int width = averaged.ScaledWidth(), height = averaged.ScaledHeight();
+      std::vector<Pixel> have(std::size_t(width) * height), shown(have.size());
+      averaged.Scale(picture.pixels.data(), std::size_t(picture.width), 0, 0, width, height,
+                     have.data(), std::size_t(width));
+      opaque.Scale(picture.pixels.data(), std::size_t(picture.width), 0, 0, width, height,
+                   shown.data(), std::size_t(width));
+      const std::string where = std::to_string(c.zoom.num) + "/" + std::to_string(c.zoom.den) +
+                                ", picture " + std::to_string(i);
+      for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+          const Pixel pixel = have[std::size_t(y) * width + x];
+          ASSERT_EQ(pixel & 0xFFFFFFu, shown[std::size_t(y) * width + x] & 0xFFFFFFu)
+              << "colours at " << x << ", " << y << " at " << where;
+          const unsigned alpha = pixel >> 24;
+          const unsigned want = c.zoom.Enlarges()
+                                    ? picture.at(x / c.zoom.num, y / c.zoom.num) >> 24
+                                    : ExactAverageOfBytes(picture, c.zoom, x, y) >> 24;
+          ASSERT_LE(std::abs(int(alpha) - int(want)), c.tolerance)
+              << "have alpha " << alpha << ", want " << want << " at " << x << ", " << y << " at "
+              << where;
+          if (i == pictures.size() - 1 && c.tolerance == 0) {
+            for (int shift = 0; shift < 24; shift += 8)
+              ASSERT_LE(pixel >> shift & 0xFF, alpha)
+                  << "premultiplied, at " << x << ", " << y << " at " << where;
+          }
+        }
+    }
 }
 
 TEST(PictureScaler, RowsMapBothWays) {

@@ -17,6 +17,8 @@ constexpr unsigned Luminance(unsigned red, unsigned green, unsigned blue) {
   return (2126 * red + 7152 * green + 722 * blue + 5000) / 10000;
 }
 
+// The functions below may write their row over the one they read: out may be shown, stored or a.
+
 // count pixels of a row as channel shows them, as opaque grey (kColour copies shown). shown is
 // the row as blended over the background; stored is the row's stored values, or null for a
 // picture without alpha, whose stored colours are those shown and whose alpha is 255.
