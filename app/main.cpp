@@ -39,7 +39,8 @@ int main(int argc, char* argv[]) {
   form.show();
   if (command.rate) form.SetFrameRate(*command.rate);
   if (command.cacheMiB) form.SetCacheMiB(*command.cacheMiB);
-  if (command.file)  // once the window is up, as if the name had been chosen in the dialog
-    form.OpenFileSoon(*command.file, command.play);
+  // Once the window is up, as if the names had been chosen in the dialogs.
+  if (command.file) form.OpenFileSoon(*command.file, command.play);
+  if (command.compare) form.CompareSoon(*command.compare);
   return QApplication::exec();
 }

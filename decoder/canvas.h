@@ -9,6 +9,10 @@ namespace lumenor {
 // One pixel of a backing image in its native layout, 0xFFRRGGBB (Qt's QImage::Format_RGB32).
 using Pixel = std::uint32_t;
 
+// A pixel as the file stores it, before anything is laid over it: 0xAARRGGBB, the three colours
+// alike in grey pictures.
+using StoredPixel = std::uint32_t;
+
 // A colour as the canvas operations exchange it: red in bits 0-7, green in 8-15, blue in 16-23.
 using Colour = std::uint32_t;
 
@@ -62,7 +66,7 @@ class Canvas {
   // alpha sets them all to zeros (transparent) when it starts, so rows it never delivers, rows
   // past the end of the file and what lies past a short row's end are zeros; a load of any other
   // picture leaves them as they are. Valid until the next Resize.
-  virtual std::uint32_t* StoredScanline(int /*y*/) { return nullptr; }
+  virtual StoredPixel* StoredScanline(int /*y*/) { return nullptr; }
 
   virtual void SetTitle(const std::string& utf8Title) = 0;
   // A modal box titled "Error" with the critical icon; lines are broken by CR LF.

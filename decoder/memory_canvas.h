@@ -28,7 +28,7 @@ class MemoryCanvas : public Canvas {
   void SetTitle(const std::string& utf8Title) override { title_ = utf8Title; }
   void ShowError(const std::string& utf8Text) override { messages_.push_back(utf8Text); }
   bool Progress(int top, int bottom) override;
-  std::uint32_t* StoredScanline(int y) override {
+  StoredPixel* StoredScanline(int y) override {
     return keepStored_ ? stored_.data() + static_cast<std::size_t>(y) * width_ : nullptr;
   }
 

@@ -257,6 +257,37 @@ def test_scrub_the_timeline(session):
           app.title())
 
 
+def test_compare_and_drag_the_wipe(session):
+    a_path, a = make_picture(session, "first", 200, 150, seed=3)
+    b_path, b = make_picture(session, "second", 200, 150, seed=8)
+    app = session.start("--compare", b_path, a_path)
+    app.wait_until_loaded("Lumenor - first")
+    wait_for("Stop Comparing enabled", lambda: enabled(app.menu_item("Stop Comparing")))
+    ox, oy = app.client_origin()
+    width, _ = app.client_size()
+    # The line starts in the middle of the client area, beyond the picture: A shows whole.
+    time.sleep(0.3)
+    difference = region_difference(screenshot(), (ox, oy), a, (0, 0), (200, 150))
+    check(difference is None, "A left of the line: %s" % difference)
+    # Taken two pixels beside it and dragged in small steps to x = 120.
+    line = width // 2
+    drag(ox + line + 2, oy + 100, -2, 0, (line + 2 - 120) // 2)
+    time.sleep(0.3)
+    shot = screenshot()
+    left = region_difference(shot, (ox, oy), a, (0, 0), (120, 150))
+    check(left is None, "A left of the line after the drag: %s" % left)
+    right = region_difference(shot, (ox + 121, oy), b, (121, 0), (79, 150))
+    check(right is None, "B right of the line after the drag: %s" % right)
+    sw = shot[0]
+    px = shot[2][((oy + 50) * sw + ox + 120) * 3:((oy + 50) * sw + ox + 120) * 3 + 3]
+    check(px == b"\xff\x00\xff", "the line at x = 120, have %s" % px.hex())
+    # Ended, A alone again.
+    app.keys("ctrl+shift+w")
+    time.sleep(0.3)
+    difference = region_difference(screenshot(), (ox, oy), a, (0, 0), (200, 150))
+    check(difference is None, "A alone after Stop Comparing: %s" % difference)
+
+
 def test_screen_scales_are_pixel_exact(session):
     path, picture = make_picture(session, "plasma", 1200, 900)
     for scale in (2, 1.5):

@@ -40,6 +40,9 @@ TEST(CommandLine, Table) {
       {{"--cache", "3000", "a.rgb"}, A::Run, 0, "", QByteArray("a.rgb")},
       {{"--cache", "lots", "a.rgb"}, A::Exit, 2, "--cache takes a number of MiB", std::nullopt},
       {{"--cache", "8", "a.rgb"}, A::Exit, 2, "16 or more, not '8'", std::nullopt},
+      {{"--compare", "b.rgb", "a.rgb"}, A::Run, 0, "", QByteArray("a.rgb")},
+      {{"a.rgb", "--compare=b\xE9.rgb"}, A::Run, 0, "", QByteArray("a.rgb")},
+      {{"--compare", "b.rgb"}, A::Exit, 2, "--compare needs a FILE", std::nullopt},
   };
   for (const auto& c : cases) {
     std::vector<const char*> argv = {"/usr/bin/lumenor"};
@@ -59,6 +62,8 @@ TEST(CommandLine, Table) {
   EXPECT_TRUE(playing.rate == (FrameRate{60, 1}));
   const char* cached[] = {"lumenor", "--cache", "3000", "a.rgb"};
   EXPECT_EQ(ParseCommandLine(4, cached, QStringLiteral("9.8")).cacheMiB, 3000u);
+  const char* compared[] = {"lumenor", "--compare", "b\xE9.rgb", "a.rgb"};  // B's bytes as given
+  EXPECT_EQ(ParseCommandLine(4, compared, QStringLiteral("9.8")).compare, QByteArray("b\xE9.rgb"));
 }
 
 // Rates as people write them: the NTSC family to two or three decimals is the exact fraction.

@@ -67,14 +67,17 @@ TEST_F(Form1Test, StartsAsDescribed) {
   }
   // The described menus, with what walking, playing and looking closer added to them.
   EXPECT_EQ(menu.join('|'),
-            "&File|&Open|E&xport as PNG...|P&roperties|-|&Exit|&Edit|&Copy|Pr&eferences...|"
+            "&File|&Open|Co&mpare With...|&Stop Comparing|E&xport as PNG...|P&roperties|-|"
+            "&Exit|&Edit|&Copy|Pr&eferences...|"
             "&View|Zoom &In|"
             "Zoom &Out|&Actual Size|&Fit to Window|-|&Status Bar|F&ull Screen|&Timeline|"
-            "&Heads-Up Display|-|&Reload|&Go|&Next Picture|&Previous Picture|&First Picture|"
+            "&Heads-Up Display|-|&Reload|-|&Compare|Cha&nnels|Chec&kerboard|-|Rotate Ri&ght|"
+            "Rotate &Left|&Mirror Horizontally|Mirror &Vertically|R&eset Orientation|&Go|&Next Picture|&Previous Picture|&First Picture|"
             "&Last Picture|-|Pl&ay|Play &Backwards|Set &In Point|Set &Out Point|Loop &Mode|"
             "Frame &Rate|&Help|&About...");
   // Nothing that needs a picture before there is one; no status bar, nothing remembered.
-  for (const char* name : {"mnuExport", "mnuProperties", "mnuCopy", "mnuNext", "mnuReload"})
+  for (const char* name : {"mnuExport", "mnuProperties", "mnuCopy", "mnuNext", "mnuReload",
+                           "mnuCompareWith", "mnuStopComparing", "mnuWipe", "keyFlip"})
     EXPECT_FALSE(form_.findChild<QAction*>(name)->isEnabled()) << name;
   EXPECT_EQ(form_.Status(), nullptr);
   EXPECT_TRUE(form_.CurrentZoom() == lumenor::Zoom{});

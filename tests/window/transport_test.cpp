@@ -220,3 +220,44 @@ TEST(HeadsUpText, Lines) {
 }
 
 }  // namespace
+
+namespace {
+
+// What a frame of the fixture's sequence shows in the red channel, turned a quarter clockwise:
+// 16 x 24, the picture's bottom-left pixel at the top-left.
+std::string ShowsRedTurned(Form1& form, int frame) {
+  const auto planes = sgi::Pattern(24, 16, 3, static_cast<unsigned>(frame));
+  const QImage screen = form.Canvas().grab().toImage();
+  const QPoint at = form.Canvas().CanvasRect().topLeft();
+  if (form.Canvas().CanvasRect().size() != QSize(16, 24)) return "not turned";
+  for (int y = 0; y < 24; ++y)
+    for (int x = 0; x < 16; ++x) {
+      // Shown (x, y) is picture (y, 15 - x); file row r counts from the bottom.
+      const int red = planes.at(0, static_cast<unsigned>(x), static_cast<unsigned>(y));
+      if ((screen.pixel(at.x() + x, at.y() + y) & 0xFFFFFF) != (qRgb(red, red, red) & 0xFFFFFF))
+        return "at (" + std::to_string(x) + ", " + std::to_string(y) + ")";
+    }
+  return {};
+}
+
+}  // namespace
+
+TEST_F(TransportTest, TheLookReachesWalksAndFrames) {
+  Item("mnuRed").trigger();
+  Item("mnuRotateRight").trigger();
+  EXPECT_EQ(ShowsRedTurned(form_, 2), "");
+  Key(Qt::Key_Space);
+  ASSERT_TRUE(WaitShown("shot 3"));
+  EXPECT_EQ(ShowsRedTurned(form_, 3), "") << "walked";
+  Item("mnuHeadsUp").trigger();  // off: it lies over the frames' corner
+  Item("mnuPlay").trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Shown() == "shot 5"; }, 10000));
+  Key(Qt::Key_K);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !form_.FramePlayer().Playing(); }, 5000));
+  const int frame = Shown().remove("shot ").toInt();
+  EXPECT_EQ(ShowsRedTurned(form_, frame), "") << "a frame played";
+  // Turned back while paused: the frame is made again as the view stands.
+  Item("mnuRotateLeft").trigger();
+  Item("mnuRotateRight").trigger();
+  EXPECT_EQ(ShowsRedTurned(form_, frame), "");
+}

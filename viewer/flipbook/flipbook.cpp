@@ -39,6 +39,11 @@ std::vector<PlayItem> Flipbook::ItemsOf(const QByteArray& folder,
     for (std::size_t i = 0; i < names.size(); ++i)
       items.push_back({static_cast<std::int64_t>(i), folder + names[i]});
   }
+  // Compared with a sequence, B's frame of the same number (none where B lacks it).
+  if (sequence && compared_)
+    for (PlayItem& item : items)
+      if (const Sequence::Frame* frame = compared_->second.Find(item.number))
+        item.comparePath = compared_->first + QByteArray::fromStdString(frame->name);
   const std::int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
                                std::chrono::system_clock::now().time_since_epoch())
                                .count();
@@ -112,7 +117,8 @@ bool Flipbook::Update(const std::vector<QByteArray>& names) {
   const bool same = std::equal(items.begin(), items.end(), items_.begin(), items_.end(),
                                [](const PlayItem& a, const PlayItem& b) {
                                  return a.number == b.number && a.path == b.path &&
-                                        a.version == b.version && a.writing == b.writing;
+                                        a.version == b.version && a.writing == b.writing &&
+                                        a.comparePath == b.comparePath;
                                });
   if (same) return false;
   const std::int64_t first = sequence ? sequence->First() : 0;
@@ -128,6 +134,16 @@ bool Flipbook::Update(const std::vector<QByteArray>& names) {
   player_.UpdateFrames(std::move(items));
   emit framesChanged();
   return rangeChanged;
+}
+
+void Flipbook::SetCompared(const QByteArray& folder, const std::optional<Sequence>& sequence) {
+  if (sequence)
+    compared_.emplace(folder, *sequence);
+  else
+    compared_.reset();
+  if (folder_.isEmpty()) return;
+  items_ = ItemsOf(folder_, sequence_, watchedNames_);
+  player_.SetFrames(items_, first_, last_);
 }
 
 void Flipbook::SetDecodeOptions(const lumenor::DecodeOptions& options) {

@@ -66,6 +66,11 @@ class Flipbook : public QObject {
   int Speed() const { return speed_; }
   void SetDirection(int direction) { direction_ = direction < 0 ? -1 : 1; }
   void SetSpeed(int speed);
+  // Compared with B, a frame of sequence in folder (ending in '/'): each frame comes with B's of
+  // the same number when the frames are a sequence too. Nothing: compared with nothing. The
+  // cache goes.
+  void SetCompared(const QByteArray& folder, const std::optional<Sequence>& sequence);
+  bool ComparesFrames() const { return compared_.has_value() && sequence_.has_value(); }
   // Pictures of 16 bits a channel played, or held as broken.
   void SetDecodeOptions(const lumenor::DecodeOptions& options);
   LoopMode Mode() const { return mode_; }
@@ -93,6 +98,7 @@ class Flipbook : public QObject {
   int speed_ = 1;
   LoopMode mode_ = LoopMode::kLoop;
   std::optional<std::int64_t> in_, out_;
+  std::optional<std::pair<QByteArray, Sequence>> compared_;  // B's folder and sequence
 
   // What is known of a file: its version, and whether it was complete at that version.
   struct Known {

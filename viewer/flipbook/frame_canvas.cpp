@@ -22,6 +22,7 @@ bool FrameCanvas::Resize(int width, int height) {
   width_ = width;
   height_ = height;
   touched_ = std::move(touched);
+  storedUsed_ = false;  // sized afresh when asked for
   return true;
 }
 
@@ -32,6 +33,15 @@ lumenor::Pixel* FrameCanvas::Scanline(int y) {
     ++rowsReached_;
   }
   return Row(y);
+}
+
+lumenor::StoredPixel* FrameCanvas::StoredScanline(int y) {
+  if (stored_ == nullptr) return nullptr;
+  if (!storedUsed_) {
+    stored_->assign(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), 0u);
+    storedUsed_ = true;
+  }
+  return stored_->data() + static_cast<std::size_t>(y) * width_;
 }
 
 bool FrameCanvas::Progress(int top, int /*bottom*/) {

@@ -8,6 +8,7 @@
 #include "canvas.h"
 #include "frame_memory.h"
 #include "scale.h"
+#include "view_look.h"
 
 // The decoder's canvas for one frame of a flipbook, over frame memory, on a worker thread. A row
 // is filled with the background when the decoder first asks for it (in the cache then, about to
@@ -30,6 +31,11 @@ class FrameCanvas final : public lumenor::Canvas {
   void SetTitle(const std::string& utf8Title) override { title_ = utf8Title; }
   void ShowError(const std::string& utf8Text) override { messages_.push_back(utf8Text); }
   bool Progress(int top, int bottom) override;
+  // A picture with alpha keeps its stored values in stored too (sized and zeroed when first asked
+  // for); the buffer is the caller's, kept from frame to frame.
+  void KeepStored(std::vector<lumenor::StoredPixel>* stored) { stored_ = stored; }
+  lumenor::StoredPixel* StoredScanline(int y) override;
+  bool HasStored() const { return storedUsed_; }
 
   // The rows the load never reached are background.
   void FillUntouched();
@@ -53,6 +59,8 @@ class FrameCanvas final : public lumenor::Canvas {
   std::vector<bool> touched_ = std::vector<bool>(19, false);
   int rowsReached_ = 0;
   std::shared_ptr<FrameBlock> block_;
+  std::vector<lumenor::StoredPixel>* stored_ = nullptr;
+  bool storedUsed_ = false;
   std::string title_;
   std::vector<std::string> messages_;
   bool abandoned_ = false;

@@ -40,7 +40,23 @@ struct ScalePlan {
 // enlarged one only where it shows (a screen's worth, however large the zoom makes it).
 ScalePlan PlanScaling(int width, int height, const PlayerView& view);
 
-// A frame decoded (and scaled) once, kept in the cache while memory allows.
+// One picture of a frame in the cache's memory, as the window will show it: made as the view's
+// look shows it, and scaled for the view.
+struct FramePicture {
+  std::shared_ptr<FrameBlock> picture;
+  int width = 0;
+  int height = 0;
+  bool translucent = false;  // premultiplied, to lie over the checkerboard
+  ScalePlan plan;
+  std::shared_ptr<FrameBlock> scaled;
+
+  std::size_t Bytes() const {
+    return (picture ? picture->Bytes() : 0) + (scaled ? scaled->Bytes() : 0);
+  }
+};
+
+// A frame decoded (and scaled) once, kept in the cache while memory allows; while comparing, with
+// B's frame of the same number.
 struct CachedFrame {
   using Duration = PlayerTime::Duration;
 
@@ -49,18 +65,13 @@ struct CachedFrame {
   bool broken = false;     // the file cannot be shown
   bool abandoned = false;  // given up half-way: never cached
   std::string title;
-  std::shared_ptr<FrameBlock> picture;
-  int width = 0;
-  int height = 0;
-  ScalePlan plan;
-  std::shared_ptr<FrameBlock> scaled;
+  FramePicture shown;
+  FramePicture compared;  // no picture when B lacks the number or cannot show it
   int viewGeneration = 0;
   bool rescaling = false;  // a worker is scaling it again
   Duration cost{0};
 
-  std::size_t Bytes() const {
-    return (picture ? picture->Bytes() : 0) + (scaled ? scaled->Bytes() : 0);
-  }
+  std::size_t Bytes() const { return shown.Bytes() + compared.Bytes(); }
 };
 
 // What the player's workers (the read-ahead) and the window's side (the hand-over) share, all
@@ -113,6 +124,7 @@ struct FrameQueue {
   PlayClock clock;
   PlayerView view;
   lumenor::DecodeOptions options;
+  bool comparing = false;  // some frames come with B's
   // Read without the lock by workers deciding whether to give up.
   std::atomic<int> viewGeneration = 0;  // a frame scaled for an older view is stale
   std::atomic<int> session = 0;         // counts the lists of frames: older work is dropped

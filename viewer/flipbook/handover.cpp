@@ -11,13 +11,15 @@ using Duration = PlayerTime::Duration;
 using lumenor::Pixel;
 
 // A read-only image over a block of the cache, which keeps the block alive while it lives.
-QImage ToImage(std::shared_ptr<FrameBlock> block, int width, int height) {
+QImage ToImage(std::shared_ptr<FrameBlock> block, int width, int height, bool translucent) {
   if (!block || width <= 0 || height <= 0) return {};
   auto* holder = new std::shared_ptr<FrameBlock>(std::move(block));
   const auto release = [](void* info) { delete static_cast<std::shared_ptr<FrameBlock>*>(info); };
   const auto* pixels = reinterpret_cast<const uchar*>((*holder)->Pixels());
   const auto stride = static_cast<qsizetype>(width) * static_cast<qsizetype>(sizeof(Pixel));
-  QImage image(pixels, width, height, stride, QImage::Format_RGB32, release, holder);
+  QImage image(pixels, width, height, stride,
+               translucent ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32, release,
+               holder);
   if (image.isNull()) delete holder;  // refused before Qt took it
   return image;
 }
@@ -135,15 +137,21 @@ PlayerFrame Handover::TakeFrame(const CachedFrame& cached) {
   frame.number = cached.number;
   frame.path = queue_.Item(cached.number)->path;
   frame.title = QString::fromStdString(cached.title);
-  frame.picture = ToImage(cached.picture, cached.width, cached.height);
-  queue_.lastWidth = cached.width;
-  queue_.lastHeight = cached.height;
-  const ScalePlan plan = PlanScaling(cached.width, cached.height, queue_.view);
-  frame.zoom = plan.zoom;
-  if (cached.viewGeneration == queue_.viewGeneration && !cached.rescaling && cached.scaled &&
-      plan == cached.plan) {
-    frame.scaled = ToImage(cached.scaled, plan.rect.width(), plan.rect.height());
-    frame.scaledRect = plan.rect;
-  }
+  frame.look = queue_.view.look;  // the cache holds frames made for the view's look only
+  queue_.lastWidth = cached.shown.width;
+  queue_.lastHeight = cached.shown.height;
+  const bool current = cached.viewGeneration == queue_.viewGeneration && !cached.rescaling;
+  const auto take = [&](const FramePicture& picture, QImage& image, QImage& scaled,
+                        QRect& scaledRect) {
+    image = ToImage(picture.picture, picture.width, picture.height, picture.translucent);
+    const ScalePlan plan = PlanScaling(picture.width, picture.height, queue_.view);
+    if (current && picture.scaled && plan == picture.plan) {
+      scaled = ToImage(picture.scaled, plan.rect.width(), plan.rect.height(), picture.translucent);
+      scaledRect = plan.rect;
+    }
+    return plan;
+  };
+  frame.zoom = take(cached.shown, frame.picture, frame.scaled, frame.scaledRect).zoom;
+  take(cached.compared, frame.comparedPicture, frame.comparedScaled, frame.comparedScaledRect);
   return frame;
 }

@@ -77,6 +77,15 @@ void Player::PauseLocked() {
   time_->CancelWake();
 }
 
+namespace {
+
+bool Comparing(const std::vector<PlayItem>& items) {
+  return std::any_of(items.begin(), items.end(),
+                     [](const PlayItem& item) { return !item.comparePath.isEmpty(); });
+}
+
+}  // namespace
+
 void Player::SetFrames(std::vector<PlayItem> items, std::int64_t first, std::int64_t last) {
   {
     std::lock_guard lock(queue_->mutex);
@@ -84,6 +93,7 @@ void Player::SetFrames(std::vector<PlayItem> items, std::int64_t first, std::int
     std::sort(items.begin(), items.end(),
               [](const PlayItem& a, const PlayItem& b) { return a.number < b.number; });
     queue_->items = std::move(items);
+    queue_->comparing = Comparing(queue_->items);
     queue_->order = {first, std::max(first, last), first, 1, LoopMode::kLoop};
     queue_->Forget();
     queue_->shown = -1;
@@ -98,6 +108,7 @@ void Player::UpdateFrames(std::vector<PlayItem> items) {
     std::sort(items.begin(), items.end(),
               [](const PlayItem& a, const PlayItem& b) { return a.number < b.number; });
     queue_->items = std::move(items);
+    queue_->comparing = Comparing(queue_->items);
     for (auto frame = queue_->cache.begin(); frame != queue_->cache.end();) {
       const PlayItem* item = queue_->Item(frame->first);
       const auto next = std::next(frame);
@@ -172,6 +183,12 @@ void Player::SetDecodeOptions(const lumenor::DecodeOptions& options) {
 void Player::SetView(const PlayerView& view) {
   {
     std::lock_guard lock(queue_->mutex);
+    if (!(view.look == queue_->view.look)) {
+      // Frames are made for a look: made again.
+      const bool playing = queue_->playing;
+      queue_->Forget();
+      queue_->playing = playing;
+    }
     queue_->view = view;
     ++queue_->viewGeneration;
     readAhead_->ViewChanged();

@@ -10,6 +10,7 @@
 
 #include "memory_canvas.h"
 #include "scale.h"
+#include "view_look.h"
 
 // What time it is and what wakes the player: a steady clock and a precise timer in the window, a
 // clock moved by hand in tests.
@@ -36,6 +37,7 @@ struct PlayerView {
   int left = 0;
   int top = 0;
   lumenor::Pixel background = lumenor::kWorkspaceGrey;  // what pictures with alpha lie over
+  lumenor::Look look;  // how the frames are made to be shown
 };
 
 // One frame of what is played: its number (a sequence's frame number, or a folder picture's place
@@ -47,6 +49,8 @@ struct PlayItem {
   std::uint64_t version = 0;
   // The file is being written (changed a moment ago, or it ends early): held as missing.
   bool writing = false;
+  // While comparing, B's file of the same number; empty when B lacks it.
+  QByteArray comparePath = {};
 };
 
 // One frame, due on screen.
@@ -58,14 +62,20 @@ struct PlayerFrame {
   bool missing = false;
   bool writing = false;  // missing because its file is being written
   QString title;  // the window title, as a load of the picture sets it
-  // Full size, Format_RGB32, read-only over the memory it was decoded into, which the frame cache
-  // keeps: writing to it makes a copy first.
+  // Full size, read-only over the memory it was decoded into, which the frame cache keeps:
+  // writing to it makes a copy first. Made for look: Format_RGB32, or premultiplied
+  // (Format_ARGB32_Premultiplied) to lie over the checkerboard.
   QImage picture;
+  lumenor::Look look;
   lumenor::Zoom zoom;  // the frame's zoom in the view it was given for
   // The picture at zoom for scaledRect (in canvas coordinates): the whole of a shrunk frame, the
   // part of an enlarged one that shows. Null at 100 %, or when the view has changed since.
   QImage scaled;
   QRect scaledRect;
+  // While comparing, B's frame of the same number made alike; null when B lacks it.
+  QImage comparedPicture;
+  QImage comparedScaled;
+  QRect comparedScaledRect;
 };
 
 // What became of the frames of a play.

@@ -26,6 +26,7 @@ class AsideCanvas final : public lumenor::Canvas {
     QImage resized = AllocateImage(width, height);
     if (resized.isNull()) return false;
     image_ = resized;
+    stored_ = QImage();
     touched_.assign(static_cast<std::size_t>(height), false);
     return true;
   }
@@ -37,25 +38,35 @@ class AsideCanvas final : public lumenor::Canvas {
     }
     return row;
   }
+  lumenor::StoredPixel* StoredScanline(int y) override {
+    if (stored_.isNull()) {
+      stored_ = AllocateImage(image_.width(), image_.height(), QImage::Format_ARGB32);
+      if (stored_.isNull()) return nullptr;
+      stored_.fill(0u);
+    }
+    return reinterpret_cast<lumenor::StoredPixel*>(stored_.scanLine(y));
+  }
   void SetTitle(const std::string& utf8Title) override { title_ = utf8Title; }
-  void ShowError(const std::string& /*utf8Text*/) override { failed_ = true; }
+  void ShowError(const std::string& utf8Text) override {
+    if (error_.isEmpty()) error_ = QString::fromStdString(utf8Text);
+  }
   bool Progress(int /*top*/, int /*bottom*/) override { return !cancelled_; }
 
   // The picture, rows the load never reached as background; null when the load failed.
-  QImage Finish() {
-    if (failed_ || cancelled_ || title_.empty()) return {};
+  AsidePicture Finish() {
+    if (!error_.isEmpty() || cancelled_ || title_.empty()) return {{}, {}, {}, error_};
     for (int y = 0; y < image_.height(); ++y) Scanline(y);
-    return image_;
+    return {image_, stored_, QString::fromStdString(title_), {}};
   }
-  const std::string& Title() const { return title_; }
 
  private:
   lumenor::Pixel background_;
   const std::atomic<bool>& cancelled_;
   QImage image_;
+  QImage stored_;
   std::vector<bool> touched_;
   std::string title_;
-  bool failed_ = false;
+  QString error_;
 };
 
 }  // namespace
@@ -85,17 +96,16 @@ void QuietReload::Start(const QByteArray& path, lumenor::Pixel background,
     AsideCanvas canvas(background, cancelled_);
     lumenor::LoadImageFile(path.toStdString(), canvas, options);
     if (cancelled_) return;
-    const QImage picture = canvas.Finish();
-    const QString title = QString::fromStdString(canvas.Title());
+    const AsidePicture loaded = canvas.Finish();
     // The object outlives the thread (its destructor joins it), and a call still queued when
     // it goes is dropped with it.
     QMetaObject::invokeMethod(
         this,
-        [this, path, picture, title, generation] {
+        [this, path, loaded, generation] {
           if (generation != generation_) return;
           running_ = false;
           if (thread_.joinable()) thread_.join();
-          emit finished(path, picture, title);
+          emit finished(path, loaded);
         },
         Qt::QueuedConnection);
   });

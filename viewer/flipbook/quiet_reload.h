@@ -10,10 +10,20 @@
 #include "canvas.h"
 #include "image_header.h"
 
-// A reload the program starts by itself, because the picture's file changed: the picture is
-// loaded off the window's thread into memory of its own, and the picture on screen stays until
-// the new one is complete. A file that cannot be shown (empty, refused, unreadable, broken part
-// way) never shows a box: it leaves the picture on screen as it was.
+// A picture loaded aside: the whole picture as laid over the background (Format_RGB32), with
+// the title a load gives it and, for a picture with alpha, its stored values (Format_ARGB32).
+// A picture that could not be shown is null, with the text of the first box its load would show.
+struct AsidePicture {
+  QImage picture;
+  QImage stored;
+  QString title;
+  QString error;
+};
+
+// A picture loaded off the window's thread into memory of its own: the reload the program starts
+// by itself when the picture's file changed (the picture on screen stays until the new one is
+// complete, and a file that cannot be shown yet never shows a box), and the picture compared with
+// the one shown.
 class QuietReload : public QObject {
   Q_OBJECT
 
@@ -33,9 +43,8 @@ class QuietReload : public QObject {
   bool Running() const { return running_; }
 
  signals:
-  // On the window's thread: picture is the whole picture (Format_RGB32) with the title a load
-  // gives it, or null when the file could not be shown.
-  void finished(const QByteArray& path, const QImage& picture, const QString& title);
+  // On the window's thread.
+  void finished(const QByteArray& path, const AsidePicture& loaded);
 
  private:
   void Join();

@@ -4,8 +4,7 @@
 #include <chrono>
 #include <optional>
 
-#include "frame_canvas.h"
-#include "module1.h"
+#include "frame_maker.h"
 
 namespace {
 
@@ -13,24 +12,6 @@ using Duration = PlayerTime::Duration;
 using lumenor::Pixel;
 
 }  // namespace
-
-// A worker's scaler, kept from frame to frame while the size and zoom stay.
-class WorkerScaler {
- public:
-  lumenor::PictureScaler& For(int width, int height, lumenor::Zoom zoom) {
-    if (!scaler_ || width != width_ || height != height_ || !(scaler_->GetZoom() == zoom)) {
-      scaler_.emplace(width, height, zoom);
-      width_ = width;
-      height_ = height;
-    }
-    return *scaler_;
-  }
-
- private:
-  std::optional<lumenor::PictureScaler> scaler_;
-  int width_ = 0;
-  int height_ = 0;
-};
 
 ReadAhead::ReadAhead(FrameQueue& queue, PlayerTime& time, int workers,
                      std::function<void()> awaitedReady)
@@ -66,9 +47,10 @@ int ReadAhead::FramesReady() const {
 
 std::size_t ReadAhead::FrameBytes() const {
   const ScalePlan plan = PlanScaling(queue_.lastWidth, queue_.lastHeight, queue_.view);
+  // Compared, B's frame is taken to be as large.
   return (static_cast<std::size_t>(queue_.lastWidth) * static_cast<std::size_t>(queue_.lastHeight) +
           plan.Count()) *
-         sizeof(Pixel);
+         sizeof(Pixel) * (queue_.comparing ? 2 : 1);
 }
 
 std::int64_t ReadAhead::Priming() const {
@@ -79,18 +61,18 @@ std::int64_t ReadAhead::Priming() const {
 }
 
 void ReadAhead::Work() {
-  WorkerScaler scaler;
+  FrameMaker maker;
   std::unique_lock lock(queue_.mutex);
   for (;;) {
     std::optional<Job> job;
     queue_.workToDo.wait(lock, [&] { return queue_.stopping || (job = NextJob()); });
     if (queue_.stopping) return;
     if (job->rescale) {
-      Rescale(lock, *job, scaler);
+      Rescale(lock, *job, maker);
       continue;
     }
     lock.unlock();
-    CachedFrame frame = Prepare(*job, scaler);
+    CachedFrame frame = Prepare(*job, maker);
     lock.lock();
     Deliver(*job, std::move(frame));
   }
@@ -138,6 +120,8 @@ std::optional<ReadAhead::Job> ReadAhead::Decode(std::int64_t number, std::int64_
   job.position = position;
   const PlayItem& item = *queue_.Item(number);
   job.path.assign(item.path.constData(), static_cast<std::size_t>(item.path.size()));
+  job.comparePath.assign(item.comparePath.constData(),
+                         static_cast<std::size_t>(item.comparePath.size()));
   job.version = item.version;
   job.view = queue_.view;
   job.options = queue_.options;
@@ -166,33 +150,37 @@ std::optional<ReadAhead::Job> ReadAhead::StaleNearby() {
   return nearest;
 }
 
-void ReadAhead::Rescale(std::unique_lock<std::mutex>& lock, const Job& job, WorkerScaler& scaler) {
+void ReadAhead::Rescale(std::unique_lock<std::mutex>& lock, const Job& job, FrameMaker& maker) {
   CachedFrame& stale = queue_.cache.at(job.number);
-  const ScalePlan plan = PlanScaling(stale.width, stale.height, queue_.view);
-  const std::size_t oldBytes = stale.scaled ? stale.scaled->Bytes() : 0;
-  const std::size_t newBytes = plan.Count() * sizeof(Pixel);
+  const ScalePlan plan = PlanScaling(stale.shown.width, stale.shown.height, queue_.view);
+  const ScalePlan planB = PlanScaling(stale.compared.width, stale.compared.height, queue_.view);
+  const std::size_t countB = stale.compared.picture ? planB.Count() : 0;
+  const std::size_t oldBytes = (stale.shown.scaled ? stale.shown.scaled->Bytes() : 0) +
+                               (stale.compared.scaled ? stale.compared.scaled->Bytes() : 0);
+  const std::size_t newBytes = (plan.Count() + countB) * sizeof(Pixel);
   const int generation = queue_.viewGeneration, session = queue_.session;
   if (newBytes > oldBytes &&
       !queue_.MakeRoom(newBytes - oldBytes, queue_.Distance(job.number), false)) {
     // Without memory for it, the window scales the frame itself.
     stale.viewGeneration = generation;
-    stale.plan = {plan.zoom, {}};
+    for (FramePicture* picture : {&stale.shown, &stale.compared}) {
+      picture->plan = {plan.zoom, {}};
+      picture->scaled.reset();
+    }
     queue_.cachedBytes -= oldBytes;
-    stale.scaled.reset();
     return;
   }
   stale.rescaling = true;
   queue_.reservedBytes += newBytes;
-  const std::shared_ptr<FrameBlock> picture = stale.picture;
-  const int width = stale.width, height = stale.height;
+  const FramePicture shown = stale.shown, compared = stale.compared;
   lock.unlock();
-  std::shared_ptr<FrameBlock> scaled = FrameBlock::Take(queue_.pool, plan.Count());
-  if (scaled) {
-    const QRect& r = plan.rect;
-    scaler.For(width, height, plan.zoom)
-        .Scale(picture->Pixels(), static_cast<std::size_t>(width), r.x(), r.y(), r.width(),
-               r.height(), scaled->Pixels(), static_cast<std::size_t>(r.width()));
-  }
+  const auto scale = [&](const FramePicture& picture, const ScalePlan& to) {
+    std::shared_ptr<FrameBlock> scaled =
+        picture.picture && to.Count() > 0 ? FrameBlock::Take(queue_.pool, to.Count()) : nullptr;
+    if (scaled) maker.Scale(picture, to, *scaled);
+    return scaled;
+  };
+  std::shared_ptr<FrameBlock> scaled = scale(shown, plan), scaledB = scale(compared, planB);
   lock.lock();
   if (session != queue_.session) return;
   queue_.reservedBytes -= newBytes;
@@ -200,10 +188,12 @@ void ReadAhead::Rescale(std::unique_lock<std::mutex>& lock, const Job& job, Work
   if (frame == queue_.cache.end()) return;
   frame->second.rescaling = false;
   if (generation != queue_.viewGeneration) return;
-  queue_.cachedBytes -= frame->second.scaled ? frame->second.scaled->Bytes() : 0;
-  frame->second.scaled = std::move(scaled);
-  queue_.cachedBytes += frame->second.scaled ? frame->second.scaled->Bytes() : 0;
-  frame->second.plan = plan;
+  queue_.cachedBytes -= frame->second.Bytes();
+  frame->second.shown.scaled = std::move(scaled);
+  frame->second.shown.plan = plan;
+  frame->second.compared.scaled = std::move(scaledB);
+  frame->second.compared.plan = planB;
+  queue_.cachedBytes += frame->second.Bytes();
   frame->second.viewGeneration = generation;
   if (job.number == queue_.seek || job.number == queue_.awaited) awaitedReady_();
 }
@@ -212,13 +202,18 @@ void ReadAhead::Rescale(std::unique_lock<std::mutex>& lock, const Job& job, Work
 // scaling as it was, or does away with it; otherwise the workers scale it again.
 void ReadAhead::Refresh(CachedFrame& frame) const {
   if (frame.broken || frame.viewGeneration == queue_.viewGeneration) return;
-  const ScalePlan plan = PlanScaling(frame.width, frame.height, queue_.view);
-  if (!(plan == frame.plan) && plan.Count() > 0) return;
-  if (plan.Count() == 0 && frame.scaled) {
-    queue_.cachedBytes -= frame.scaled->Bytes();
-    frame.scaled.reset();
+  const ScalePlan plan = PlanScaling(frame.shown.width, frame.shown.height, queue_.view);
+  const ScalePlan planB = PlanScaling(frame.compared.width, frame.compared.height, queue_.view);
+  const auto asItWas = [](const ScalePlan& now, const FramePicture& picture) {
+    return now == picture.plan || now.Count() == 0 || !picture.picture;
+  };
+  if (!asItWas(plan, frame.shown) || !asItWas(planB, frame.compared)) return;
+  queue_.cachedBytes -= frame.Bytes();
+  for (auto [picture, now] : {std::pair{&frame.shown, plan}, std::pair{&frame.compared, planB}}) {
+    if (now.Count() == 0) picture->scaled.reset();
+    picture->plan = now;
   }
-  frame.plan = plan;
+  queue_.cachedBytes += frame.Bytes();
   frame.viewGeneration = queue_.viewGeneration;
 }
 
@@ -259,7 +254,10 @@ void ReadAhead::Deliver(Job& job, CachedFrame&& frame) {
 bool ReadAhead::StillWanted(const Job& job) {
   std::lock_guard lock(queue_.mutex);
   if (queue_.stopping || job.session != queue_.session) return false;
-  if (job.position < 0 || !queue_.playing || !queue_.clock.Running()) return true;
+  // A frame sought is given up for one sought since (a scrub moves on): the worker is wanted for
+  // the frame under the pointer.
+  if (job.position < 0) return !queue_.seek || *queue_.seek == job.number || queue_.playing;
+  if (!queue_.playing || !queue_.clock.Running()) return true;
   if (job.position >= queue_.nextToShow && queue_.clock.OnTime(job.position, time_.Now()))
     return true;
   // Too late for this pass. When every frame played fits the cache it is worth finishing for the
@@ -269,83 +267,59 @@ bool ReadAhead::StillWanted(const Job& job) {
   return FrameBytes() > 0 && period <= queue_.budget / FrameBytes();
 }
 
-CachedFrame ReadAhead::Prepare(Job& job, WorkerScaler& scaler) {
+CachedFrame ReadAhead::Prepare(Job& job, FrameMaker& maker) {
   CachedFrame frame;
   frame.number = job.number;
   frame.version = job.version;
   frame.viewGeneration = job.viewGeneration;
   if (job.hook) job.hook(job.number);
   const Duration start = time_.Now();
-  std::shared_ptr<FrameBlock> scaled;
-  RowScaler rowScaler;
-  bool noMemory = false;  // the cache had no room for it, or the memory could not be had
-  FrameCanvas canvas(
-      job.view.background,
-      [&](int width, int height) -> std::shared_ptr<FrameBlock> {
-        frame.plan = PlanScaling(width, height, job.view);
-        const auto count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-        const std::size_t bytes = (count + frame.plan.Count()) * sizeof(Pixel);
-        {
-          // The frame's true size: its share of the budget follows.
-          std::lock_guard lock(queue_.mutex);
-          if (job.session == queue_.session && queue_.lastWidth == 0) {
-            // What the next frames will take, until one is shown.
-            queue_.lastWidth = width;
-            queue_.lastHeight = height;
-          }
-          const std::int64_t wantedIn = job.position < 0 ? 0 : job.position - queue_.nextToShow;
-          const bool urgent = job.position < 0 || job.number == queue_.awaited;
-          if (job.session != queue_.session ||
-              (bytes > job.reserved && !queue_.MakeRoom(bytes - job.reserved, wantedIn, urgent))) {
-            noMemory = true;
-            return nullptr;
-          }
-          queue_.reservedBytes += bytes;
-          queue_.reservedBytes -= job.reserved;
-          job.reserved = bytes;
-        }
-        std::shared_ptr<FrameBlock> picture = FrameBlock::Take(queue_.pool, count);
-        scaled =
-            frame.plan.Count() > 0 ? FrameBlock::Take(queue_.pool, frame.plan.Count()) : nullptr;
-        if (!picture || (frame.plan.Count() > 0 && !scaled)) {
-          noMemory = true;
-          return nullptr;
-        }
-        if (scaled)
-          rowScaler.Start(scaler.For(width, height, frame.plan.zoom), picture->Pixels(), width,
-                          frame.plan.rect.x(), frame.plan.rect.y(), frame.plan.rect.width(),
-                          frame.plan.rect.height(), scaled->Pixels());
-        return picture;
-      },
-      [&](int top) {
-        if (!StillWanted(job)) return false;
-        rowScaler.Finished(top);
-        return true;
-      });
-  lumenor::LoadImageFile(job.path, canvas, job.options);
-  if (noMemory) {
-    frame.abandoned = true;
-    return frame;
-  }
-  if (canvas.Abandoned()) {
+  // A's picture, then B's: their shares of the budget follow their true sizes.
+  std::size_t committed = 0;
+  const auto room = [&](int width, int height, std::size_t bytes) {
+    std::lock_guard lock(queue_.mutex);
+    if (job.session == queue_.session && queue_.lastWidth == 0 && committed == 0) {
+      // What the next frames will take, until one is shown.
+      queue_.lastWidth = width;
+      queue_.lastHeight = height;
+    }
+    const std::int64_t wantedIn = job.position < 0 ? 0 : job.position - queue_.nextToShow;
+    const bool urgent = job.position < 0 || job.number == queue_.awaited;
+    bytes += committed;
+    if (job.session != queue_.session ||
+        (bytes > job.reserved && !queue_.MakeRoom(bytes - job.reserved, wantedIn, urgent)))
+      return false;
+    queue_.reservedBytes += bytes;
+    queue_.reservedBytes -= job.reserved;
+    job.reserved = bytes;
+    return true;
+  };
+  const auto goOn = [&] { return StillWanted(job); };
+  FrameMaker::Made a = maker.Make(job.path, job.view, job.options, queue_.pool, room, goOn);
+  if (a.abandoned) {
     // What the whole frame would have taken, for the estimate of the next ones.
     frame.abandoned = true;
     frame.cost = std::chrono::duration_cast<Duration>((time_.Now() - start) /
-                                                      std::max(canvas.Reached(), 0.05));
+                                                      std::max(a.reached, 0.05));
     return frame;
   }
-  frame.picture = canvas.TakeBlock();
-  if (!canvas.Messages().empty() || !frame.picture) {
+  if (a.broken) {
     frame.broken = true;  // a file that cannot be shown
-    frame.picture.reset();
     return frame;
   }
-  canvas.FillUntouched();
-  rowScaler.Finished(0);
-  frame.width = canvas.Width();
-  frame.height = canvas.Height();
-  frame.title = canvas.Title();
-  frame.scaled = std::move(scaled);
+  frame.title = std::move(a.title);
+  frame.shown = std::move(a.picture);
+  if (!job.comparePath.empty()) {
+    committed = job.reserved;
+    FrameMaker::Made b =
+        maker.Make(job.comparePath, job.view, job.options, queue_.pool, room, goOn);
+    if (b.abandoned) {
+      frame.abandoned = true;
+      return frame;
+    }
+    // B that cannot be shown is missing on its side.
+    if (!b.broken) frame.compared = std::move(b.picture);
+  }
   frame.cost = time_.Now() - start;
   return frame;
 }

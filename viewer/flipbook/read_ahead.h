@@ -10,7 +10,7 @@
 
 #include "frame_queue.h"
 
-class WorkerScaler;
+class FrameMaker;
 
 // The player's workers. They decode frames into the frame cache (the decoder on a canvas in frame
 // memory) and scale them for the view there too, so that the window only puts a cached frame on
@@ -47,6 +47,7 @@ class ReadAhead {
     std::uint64_t version = 0;
     std::int64_t position = -1;  // in the play; -1 for a frame sought
     std::string path;
+    std::string comparePath;  // B's frame of the same number, while comparing
     PlayerView view;
     lumenor::DecodeOptions options;
     int viewGeneration = 0;
@@ -63,11 +64,11 @@ class ReadAhead {
   std::optional<Job> StaleNearby();
   // What a frame of the size last seen takes.
   std::size_t FrameBytes() const;
-  void Rescale(std::unique_lock<std::mutex>& lock, const Job& job, WorkerScaler& scaler);
+  void Rescale(std::unique_lock<std::mutex>& lock, const Job& job, FrameMaker& maker);
   void Refresh(CachedFrame& frame) const;
   void Deliver(Job& job, CachedFrame&& frame);
-  // Unlocked: decodes (and scales) the frame of job.
-  CachedFrame Prepare(Job& job, WorkerScaler& scaler);
+  // Unlocked: decodes (and scales) the frame of job, and B's of the same number.
+  CachedFrame Prepare(Job& job, FrameMaker& maker);
   // Whether a frame under way may still go on screen.
   bool StillWanted(const Job& job);
 

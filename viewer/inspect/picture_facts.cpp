@@ -102,16 +102,23 @@ FactLines PropertyLines(const lumenor::ImageHeader& header, const FileFacts& fil
   return lines;
 }
 
-std::string PixelValuesText(int x, int y, unsigned channels, const std::uint8_t* values,
-                            unsigned bytesPerChannel) {
+std::string ChannelValuesText(unsigned channels, const std::uint8_t* values,
+                              unsigned bytesPerChannel) {
   static const char* const kLabels[][4] = {
       {"V"}, {"V", "A"}, {"R", "G", "B"}, {"R", "G", "B", "A"}};
-  std::string text = Number(x) + ", " + Number(y) + ":";
+  std::string text;
   if (channels < 1 || channels > 4) return text;
   for (unsigned c = 0; c < channels; ++c)
-    text.append(1, ' ')
+    text.append(c == 0 ? "" : " ")
         .append(kLabels[channels - 1][c])
         .append(1, ' ')
         .append(Number(bytesPerChannel == 2 ? values[2 * c] << 8 | values[2 * c + 1] : values[c]));
   return text;
+}
+
+std::string PixelValuesText(int x, int y, unsigned channels, const std::uint8_t* values,
+                            unsigned bytesPerChannel) {
+  const std::string text = Number(x) + ", " + Number(y) + ":";
+  const std::string channelValues = ChannelValuesText(channels, values, bytesPerChannel);
+  return channelValues.empty() ? text : text + " " + channelValues;
 }

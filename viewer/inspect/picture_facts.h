@@ -43,5 +43,8 @@ std::string ZoomText(lumenor::Zoom zoom);
 // The values the file stores for one pixel, before anything is laid over the background:
 // "x, y: V v" (grey), "x, y: V v A a", "x, y: R r G g B b", "x, y: R r G g B b A a". values
 // holds bytesPerChannel bytes a value, big-endian as the file stores them (0 to 65535 at two).
+// ChannelValuesText is the part after the colon.
+std::string ChannelValuesText(unsigned channels, const std::uint8_t* values,
+                              unsigned bytesPerChannel = 1);
 std::string PixelValuesText(int x, int y, unsigned channels, const std::uint8_t* values,
                             unsigned bytesPerChannel = 1);

@@ -9,9 +9,6 @@ namespace lumenor {
 // What the view shows of each pixel: its colour, or one channel's stored value as grey.
 enum class Channel { kColour, kRed, kGreen, kBlue, kAlpha, kLuminance };
 
-// A stored pixel, before any blending: 0xAARRGGBB, the three colours alike in grey pictures.
-using StoredPixel = std::uint32_t;
-
 // Luminance of stored values: round(0.2126 R + 0.7152 G + 0.0722 B), an exact half up.
 constexpr unsigned Luminance(unsigned red, unsigned green, unsigned blue) {
   return (2126 * red + 7152 * green + 722 * blue + 5000) / 10000;

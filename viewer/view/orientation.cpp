@@ -64,13 +64,13 @@ Orientation::Point Orientation::ShownAt(Point pictureAt, Size picture) const {
 
 namespace {
 
-// Picture rows top..bottom, each to a row of out: the same row, or the row as far from the
-// bottom (upsideDown), reversed or not.
-void CopyRows(const Pixel* picture, int width, int height, std::size_t stride, int top, int bottom,
+// Picture rows top..bottom (band holds row top first), each to a row of out: the same row, or the
+// row as far from the bottom (upsideDown), reversed or not.
+void CopyRows(const Pixel* band, int width, int height, std::size_t stride, int top, int bottom,
               bool upsideDown, bool reversed, Pixel* out, std::size_t outStride) {
   const auto count = static_cast<std::size_t>(width);
   for (int y = top; y <= bottom; ++y) {
-    const Pixel* __restrict from = picture + static_cast<std::size_t>(y) * stride;
+    const Pixel* __restrict from = band + static_cast<std::size_t>(y - top) * stride;
     Pixel* __restrict to =
         out + static_cast<std::size_t>(upsideDown ? height - 1 - y : y) * outStride;
     if (!reversed) {
@@ -96,12 +96,12 @@ void CopyRows(const Pixel* picture, int width, int height, std::size_t stride, i
 // in the nearest cache while the tile is done; 32 and 128 were slower on a 3840 x 2160 picture.
 constexpr int kTile = 64;
 
-// A block of 4 x 4 pixels from picture row y, column x on: transposed in registers, each of its
-// columns written as four pixels of a row of out at once.
+// A block of 4 x 4 pixels from picture row y, column x on (band holds row top first): transposed
+// in registers, each of its columns written as four pixels of a row of out at once.
 #if defined(__SSE2__)
-inline void TransposeBlock(const Pixel* picture, std::size_t stride, int x, int y, Pixel* origin,
-                           std::ptrdiff_t xStep, std::ptrdiff_t yStep) {
-  const Pixel* from = picture + static_cast<std::size_t>(y) * stride + x;
+inline void TransposeBlock(const Pixel* band, std::size_t stride, int top, int x, int y,
+                           Pixel* origin, std::ptrdiff_t xStep, std::ptrdiff_t yStep) {
+  const Pixel* from = band + static_cast<std::size_t>(y - top) * stride + x;
   const auto row = [&](std::size_t k) {
     return _mm_castsi128_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(from + k * stride)));
   };
@@ -120,7 +120,7 @@ inline void TransposeBlock(const Pixel* picture, std::size_t stride, int x, int 
 }
 #endif
 
-void CopyTurned(const Pixel* picture, int width, std::size_t stride, int top, int bottom,
+void CopyTurned(const Pixel* band, int width, std::size_t stride, int top, int bottom,
                 Pixel* origin, std::ptrdiff_t xStep, std::ptrdiff_t yStep) {
   for (int tileTop = top; tileTop <= bottom; tileTop += kTile) {
     const int tileEnd = std::min(tileTop + kTile, bottom + 1);
@@ -132,13 +132,13 @@ void CopyTurned(const Pixel* picture, int width, std::size_t stride, int top, in
       rowsEnd = tileTop + (tileEnd - tileTop) / 4 * 4;
       for (int x = tileLeft; x < blocksEnd; x += 4)
         for (int y = tileTop; y < rowsEnd; y += 4)
-          TransposeBlock(picture, stride, x, y, origin, xStep, yStep);
+          TransposeBlock(band, stride, top, x, y, origin, xStep, yStep);
 #endif
       // What the blocks leave: the columns to the tile's right, then the rows below the blocks.
       const auto each = [&](int left, int right, int from, int to) {
         for (int x = left; x < right; ++x)
           for (int y = from; y < to; ++y)
-            origin[x * xStep + y * yStep] = picture[static_cast<std::size_t>(y) * stride + x];
+            origin[x * xStep + y * yStep] = band[static_cast<std::size_t>(y - top) * stride + x];
       };
       each(blocksEnd, tileRight, tileTop, tileEnd);
       each(tileLeft, blocksEnd, rowsEnd, tileEnd);
@@ -150,6 +150,12 @@ void CopyTurned(const Pixel* picture, int width, std::size_t stride, int top, in
 
 void OrientRows(const Pixel* picture, int width, int height, std::size_t stride,
                 Orientation orientation, int top, int bottom, Pixel* out, std::size_t outStride) {
+  OrientBand(picture + static_cast<std::size_t>(top) * stride, width, height, stride, orientation,
+             top, bottom, out, outStride);
+}
+
+void OrientBand(const Pixel* band, int width, int height, std::size_t stride,
+                Orientation orientation, int top, int bottom, Pixel* out, std::size_t outStride) {
   assert(0 <= top && bottom < height);
   if (width <= 0 || top > bottom) return;
   // Mirrored, a picture row runs the other way; turned half round or three quarters, it runs the
@@ -157,7 +163,7 @@ void OrientRows(const Pixel* picture, int width, int height, std::size_t stride,
   const int turns = orientation.Turns();
   const bool backwards = orientation.Mirrored() != (turns >= 2);
   if (!orientation.SwapsAxes())
-    return CopyRows(picture, width, height, stride, top, bottom, turns == 2, backwards, out,
+    return CopyRows(band, width, height, stride, top, bottom, turns == 2, backwards, out,
                     outStride);
   // Picture row y becomes column height - 1 - y of out turned a quarter clockwise, column y turned
   // three quarters; its pixels run down the column, or up it where the row runs backwards.
@@ -167,7 +173,7 @@ void OrientRows(const Pixel* picture, int width, int height, std::size_t stride,
   Pixel* origin = out;
   if (backwards) origin += (width - 1) * rows;
   if (turns == 1) origin += height - 1;
-  CopyTurned(picture, width, stride, top, bottom, origin, xStep, yStep);
+  CopyTurned(band, width, stride, top, bottom, origin, xStep, yStep);
 }
 
 }  // namespace lumenor

@@ -58,5 +58,8 @@ class Orientation {
 // Turned pictures are copied in tiles, so that reading and writing both stay in the cache.
 void OrientRows(const Pixel* picture, int width, int height, std::size_t stride,
                 Orientation orientation, int top, int bottom, Pixel* out, std::size_t outStride);
+// The same from a band that holds only picture rows top..bottom, row top first.
+void OrientBand(const Pixel* band, int width, int height, std::size_t stride,
+                Orientation orientation, int top, int bottom, Pixel* out, std::size_t outStride);
 
 }  // namespace lumenor

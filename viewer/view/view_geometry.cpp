@@ -75,6 +75,7 @@ void ViewGeometry::PanBy(double dx, int dy) {
   } else if (dy > 0) {
     top_ = dy + top_ < 0 ? top_ + dy : 0;
   }
+  Settle();
 }
 
 void ViewGeometry::PullBack() {
@@ -82,9 +83,17 @@ void ViewGeometry::PullBack() {
     left_ = clientWidth_ - Width() >= 0 ? 0 : clientWidth_ - Width();
   if (top_ < 0 && Height() + top_ < clientHeight_)
     top_ = clientHeight_ - Height() >= 0 ? 0 : clientHeight_ - Height();
+  Settle();
 }
 
 void ViewGeometry::Confine() {
   left_ = std::clamp(left_, std::min(0, clientWidth_ - Width()), 0);
   top_ = std::clamp(top_, std::min(0, clientHeight_ - Height()), 0);
+  Settle();
+}
+
+void ViewGeometry::Settle() {
+  if (!centred_) return;
+  if (Width() < clientWidth_) left_ = (clientWidth_ - Width()) / 2;
+  if (Height() < clientHeight_) top_ = (clientHeight_ - Height()) / 2;
 }

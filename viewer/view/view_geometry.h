@@ -51,8 +51,13 @@ class ViewGeometry {
   // on its right or bottom.
   void PullBack();
   // After a zoom: the canvas against the edges where it is larger than the client area, at the
-  // left or top where it is not.
+  // left or top where it is not (in the middle, when centred).
   void Confine();
+
+  // At Fit to Window, a canvas narrower or shorter than the client area lies in its middle that
+  // way, and the moves above keep it there. Off, it lies at the left or top.
+  void SetCentred(bool centred) { centred_ = centred; }
+  bool Centred() const { return centred_; }
 
  private:
   int pictureWidth_ = 0, pictureHeight_ = 0;
@@ -60,4 +65,8 @@ class ViewGeometry {
   int left_ = 0, top_ = 0;
   double exactLeft_ = 0, exactTop_ = 0;  // where the last zoom put the canvas, before rounding
   Zoom zoom_ = kActualSize;
+  bool centred_ = false;
+
+  // Centred, a canvas smaller than the client area either way goes to its middle.
+  void Settle();
 };

@@ -37,6 +37,20 @@ std::vector<QByteArray> PositionalBytes(int argc, const char* const* argv,
   return positional;
 }
 
+// The bytes the system gave for the value of option name ("--name VALUE" or "--name=VALUE"),
+// up to "--".
+std::optional<QByteArray> OptionBytes(int argc, const char* const* argv, const char* name) {
+  const QByteArray single = QByteArray("-") + name, full = QByteArray("--") + name;
+  for (int i = 1; i < argc; ++i) {
+    const QByteArray argument(argv[i]);
+    if (argument == "--") break;
+    if ((argument == single || argument == full) && i + 1 < argc) return QByteArray(argv[i + 1]);
+    for (const QByteArray& form : {single, full})
+      if (argument.startsWith(form + '=')) return argument.mid(form.size() + 1);
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 CommandLine ParseCommandLine(int argc, const char* const* argv, const QString& version) {
@@ -61,9 +75,14 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, const QString& v
       QStringLiteral("Memory for frames decoded for play, in MiB (a quarter of the machine's "
                      "memory, at most 8 GiB, unless given or set)."),
       QStringLiteral("MIB"));
+  const QCommandLineOption compare(
+      QStringLiteral("compare"),
+      QStringLiteral("Compare FILE with B at start, as File > Compare With... does."),
+      QStringLiteral("B"));
   parser.addOption(play);
   parser.addOption(rate);
   parser.addOption(cache);
+  parser.addOption(compare);
   parser.addPositionalArgument(QStringLiteral("FILE"),
                                QStringLiteral("The picture to open at start."),
                                QStringLiteral("[FILE]"));
@@ -98,11 +117,16 @@ CommandLine ParseCommandLine(int argc, const char* const* argv, const QString& v
   if (count > 1) return usageError(QStringLiteral("one FILE at most, %1 were given").arg(count));
   if (count == 1) {
     const std::vector<QByteArray> positional =
-        PositionalBytes(argc, argv, {QStringLiteral("fps"), QStringLiteral("cache")});
+        PositionalBytes(argc, argv,
+                        {QStringLiteral("fps"), QStringLiteral("cache"), QStringLiteral("compare")});
     if (positional.size() == 1) result.file = positional.front();
   }
   result.play = parser.isSet(play);
   if (result.play && !result.file) return usageError(QStringLiteral("--play needs a FILE"));
+  if (parser.isSet(compare)) {
+    if (!result.file) return usageError(QStringLiteral("--compare needs a FILE"));
+    result.compare = OptionBytes(argc, argv, "compare");
+  }
   if (parser.isSet(rate)) {
     const auto fps = ParseRate(parser.value(rate));
     if (!fps || fps->num < kSlowestRate * fps->den || fps->num > kFastestRate * fps->den)

@@ -19,6 +19,7 @@ struct CommandLine {
   bool play = false;                      // play file's sequence (or folder) from it at once
   std::optional<FrameRate> rate;          // as given with --fps
   std::optional<std::uint64_t> cacheMiB;  // the frame cache's budget, as given with --cache
+  std::optional<QByteArray> compare;      // B to compare file with, as given with --compare
 };
 
 // A rate given as a decimal number: 23.976, 29.97, 59.94 (and the like) are the NTSC rates,

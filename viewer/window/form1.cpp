@@ -3,13 +3,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QFile>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMouseEvent>
-#include <QSettings>
 #include <QStatusBar>
 #include <QVBoxLayout>
 #include <QWheelEvent>
@@ -20,15 +17,20 @@
 #include <optional>
 
 #include "dialogs.h"
+#include "drop_target.h"
 #include "file_names.h"
+#include "comparison.h"
 #include "flipbook.h"
 #include "folder.h"
+#include "lenses.h"
+#include "looks.h"
 #include "menus.h"
 #include "picture1.h"
-#include "picture_out.h"
+#include "picture_commands.h"
 #include "player.h"
-#include "properties.h"
+#include "remembered.h"
 #include "stage.h"
+#include "status_line.h"
 #include "status_readout.h"
 #include "timeline.h"
 #include "transport.h"
@@ -46,19 +48,6 @@ const QString kOpenFilter = QStringLiteral(
     "|All Files (*)|*");
 
 constexpr FrameRate kDefaultFrameRate{24, 1};  // Go > Frame Rate
-
-// What is remembered between runs, and only once the user has chosen it in the menu.
-const QString kStatusBarSetting = QStringLiteral("view/statusBar");
-const QString kFitSetting = QStringLiteral("view/fitToWindow");
-const QString kTimelineSetting = QStringLiteral("view/timeline");
-const QString kHeadsUpSetting = QStringLiteral("view/headsUp");
-const QString kCacheSetting = QStringLiteral("play/cacheMiB");
-const QString kSixteenBitSetting = QStringLiteral("pictures/sixteenBit");
-
-// $XDG_CONFIG_HOME/lumenor/lumenor.conf
-std::unique_ptr<QSettings> SettingsFile() {
-  return std::make_unique<QSettings>(QStringLiteral("lumenor"), QStringLiteral("lumenor"));
-}
 
 // Nearest integer, ties to even, held to the 16-bit range the drag arithmetic works in.
 int RoundToInt16(double value) {
@@ -87,53 +76,62 @@ Form1::Form1(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent), dialogs_(
   layout->addWidget(timeline_);
   setCentralWidget(central);
   Picture1_->setFocus();
-  setAcceptDrops(true);
+  new DropTarget(
+      *this, [this] { return CanOpen(); }, [this](const QByteArray& file) { OpenFileSoon(file); });
 
   menus_ = new Menus(*this);
   viewport_ = new Viewport(*Picture1_, *menus_->mnuFit, this);
   stage_ = new Stage(*this, *Picture1_, *viewport_, dialogs_);
   transport_ = new Transport(*menus_, *stage_, *Picture1_, *timeline_, this);
+  lenses_ = new Lenses(*menus_, *Picture1_, *viewport_, *stage_, this);
+  statusLine_ = new StatusLine(*this, *Picture1_, *lenses_);
+  connect(lenses_, &Lenses::changed, this, [this] {
+    UpdateItems();
+    statusLine_->PictureMoved();
+  });
+  connect(lenses_, &Lenses::failed, this, [this](const QString& text) {
+    dialogs_.MsgBox(this, QStringLiteral("Error"), text, Dialogs::Icon::Critical);
+  });
   connect(stage_, &Stage::changed, this, &Form1::UpdateItems);
   connect(stage_, &Stage::frameShown, this, [this] {
     UpdateItems();  // the steps go from the frame shown
-    ShowValuesUnderPointer();
+    statusLine_->PictureMoved();
   });
   connect(viewport_, &Viewport::zoomed, this, [this] {
     if (stage_->FramePlayer().Playing()) stage_->UpdatePlayerView();
-    if (status_) UpdateItems();
-    ShowValuesUnderPointer();
+    if (Status()) UpdateItems();
+    statusLine_->PictureMoved();
   });
   connect(viewport_, &Viewport::panned, this, [this] {
-    if (!Dragging) ShowValuesUnderPointer();  // a drag's own move reads them
+    if (!Dragging) statusLine_->PictureMoved();  // a drag's own move reads them
   });
-  out_ = new PictureOut(this);
-  connect(out_, &PictureOut::done, this, &Form1::UpdateItems);
-  connect(out_, &PictureOut::failed, this, [this](const QString& text) {
-    dialogs_.MsgBox(this, QStringLiteral("Error"), text, Dialogs::Icon::Critical);
-  });
+  commands_ = new PictureCommands(
+      *this, *menus_, *stage_, dialogs_,
+      [this](const lumenor::DecodeOptions& options) { SetDecodeOptions(options); },
+      [this](std::uint64_t mib) { SetCacheMiB(mib); });
+  connect(commands_, &PictureCommands::changed, this, &Form1::UpdateItems);
   ConnectMenus();
   SetFrameRate(kDefaultFrameRate);
 
-  const auto settings = SettingsFile();
-  menus_->mnuFit->setChecked(settings->value(kFitSetting, false).toBool());
-  menus_->mnuTimeline->setChecked(settings->value(kTimelineSetting, false).toBool());
-  menus_->mnuHeadsUp->setChecked(settings->value(kHeadsUpSetting, true).toBool());
-  if (const auto mib = settings->value(kCacheSetting).toULongLong(); mib > 0) SetCacheMiB(mib);
-  stage_->SetDecodeOptions({.sixteenBit = settings->value(kSixteenBitSetting, false).toBool()});
-  if (settings->value(kStatusBarSetting, false).toBool()) ShowStatusBar(true);
+  using namespace remembered;
+  menus_->mnuFit->setChecked(Value(kFit, false).toBool());
+  menus_->mnuTimeline->setChecked(Value(kTimeline, false).toBool());
+  menus_->mnuHeadsUp->setChecked(Value(kHeadsUp, true).toBool());
+  if (const auto mib = Value(kCacheMiB, 0).toULongLong(); mib > 0) SetCacheMiB(mib);
+  SetDecodeOptions({.sixteenBit = Value(kSixteenBit, false).toBool()});
+  if (Value(kCheckerboard, false).toBool()) lenses_->GetLooks().SetCheckerboard(true);
+  if (Value(kStatusBar, false).toBool()) ShowStatusBar(true);
   const int bars =
-      menuBar()->sizeHint().height() + (status_ ? statusBar()->sizeHint().height() : 0);
+      menuBar()->sizeHint().height() + (Status() ? statusBar()->sizeHint().height() : 0);
   resize(kInitialClientWidth, kInitialClientHeight + bars);
 }
 
 void Form1::ConnectMenus() {
   // Queued, so that a load runs from the event loop rather than inside the menu's own handling.
   connect(menus_->mnuOpen, &QAction::triggered, this, &Form1::mnuOpen_Click, Qt::QueuedConnection);
-  connect(menus_->mnuExport, &QAction::triggered, this, &Form1::mnuExport_Click);
-  connect(menus_->mnuProperties, &QAction::triggered, this, &Form1::mnuProperties_Click);
-  connect(menus_->mnuPreferences, &QAction::triggered, this, &Form1::mnuPreferences_Click);
+  connect(menus_->mnuCompareWith, &QAction::triggered, this, &Form1::mnuCompareWith_Click,
+          Qt::QueuedConnection);
   connect(menus_->mnuExit, &QAction::triggered, this, &Form1::mnuExit_Click);
-  connect(menus_->mnuCopy, &QAction::triggered, this, &Form1::mnuCopy_Click);
   connect(menus_->mnuZoomIn, &QAction::triggered, this, &Form1::mnuZoomIn_Click);
   connect(menus_->mnuZoomOut, &QAction::triggered, this, &Form1::mnuZoomOut_Click);
   connect(menus_->mnuActualSize, &QAction::triggered, this, &Form1::mnuActualSize_Click);
@@ -147,10 +145,10 @@ void Form1::ConnectMenus() {
   connect(menus_->mnuLast, &QAction::triggered, this, &Form1::mnuLast_Click);
   connect(menus_->mnuPlay, &QAction::triggered, this, &Form1::mnuPlay_Click);
   connect(menus_->mnuAbout, &QAction::triggered, this, &Form1::mnuAbout_Click);
-  for (const auto& [item, setting] : {std::pair{menus_->mnuTimeline, kTimelineSetting},
-                                      std::pair{menus_->mnuHeadsUp, kHeadsUpSetting}})
+  for (const auto& [item, setting] : {std::pair{menus_->mnuTimeline, remembered::kTimeline},
+                                      std::pair{menus_->mnuHeadsUp, remembered::kHeadsUp}})
     connect(item, &QAction::triggered, this, [this, item = item, setting = setting] {
-      SettingsFile()->setValue(setting, item->isChecked());
+      remembered::Remember(setting, item->isChecked());
       transport_->Refresh();
     });
   UpdateItems();
@@ -162,6 +160,7 @@ QWidget& Form1::ClientArea() const { return *Picture1_; }
 QAction& Form1::OpenItem() const { return *menus_->mnuOpen; }
 QAction& Form1::FitItem() const { return *menus_->mnuFit; }
 Folder& Form1::PictureFolder() const { return stage_->PictureFolder(); }
+const StatusReadout* Form1::Status() const { return statusLine_->Readout(); }
 Player& Form1::FramePlayer() const { return stage_->FramePlayer(); }
 int Form1::ScaleWidth() const { return Picture1_->ScaleWidth(); }
 int Form1::ScaleHeight() const { return Picture1_->ScaleHeight(); }
@@ -180,6 +179,20 @@ void Form1::mnuOpen_Click() {
 
 void Form1::OpenFile(const QByteArray& fileName) { stage_->Owner().Open(fileName); }
 
+// File > Compare With: B is chosen as a picture is opened, from A's folder.
+void Form1::mnuCompareWith_Click() {
+  if (!CanOpen() || stage_->PictureFolder().Current().isEmpty()) return;
+  const auto chosen =
+      dialogs_.ShowOpen(this, kOpenTitle, kOpenFilter, QFile::decodeName(stage_->LastLoaded()));
+  if (chosen) CompareWith(ChosenPath(*chosen, stage_->LastLoaded()));
+}
+
+void Form1::CompareWith(const QByteArray& fileName) { lenses_->Compare().CompareWith(fileName); }
+
+void Form1::CompareSoon(const QByteArray& fileName) {
+  stage_->Soon([this, fileName] { CompareWith(fileName); });
+}
+
 void Form1::OpenFileSoon(const QByteArray& fileName, bool thenPlay) {
   stage_->Owner().OpenSoon(fileName, thenPlay);
 }
@@ -193,77 +206,35 @@ void Form1::UpdateItems() {
                    .direction = stage_->Book().Direction(),
                    .anyPicture = !stage_->PictureFolder().Current().isEmpty(),
                    .still = stage_->Shown().has_value() && owner.Still(),
-                   .encoding = out_->Busy(),
+                   .encoding = commands_->Busy(),
                    .position = position,
-                   .count = count});
+                   .count = count,
+                   .comparing = lenses_->Compare().Comparing()});
   const bool playing = owner.GetState() == ScreenOwner::State::kPlaying;
-  if (status_ && (!playing || statusBar()->isVisible())) {
-    status_->Show(stage_->OnScreen(), position, count, CurrentZoom());
-    status_->SetNote(stage_->BeingWritten() ? QStringLiteral("being written") : QString());
+  if (StatusReadout* status = statusLine_->Readout(); status && (!playing || statusLine_->Showing())) {
+    lenses_->Describe(*status);
+    status->Show(stage_->OnScreen(), position, count, CurrentZoom());
+    status->SetNote(stage_->BeingWritten() ? QStringLiteral("being written") : QString());
   }
   if (transport_) transport_->Refresh();
 }
 
-void Form1::mnuCopy_Click() {
-  const auto& shown = stage_->Shown();
-  if (!shown || !stage_->Owner().Still() || out_->Busy()) return;
-  out_->Copy(shown->path, stage_->DecodeOptions());
-  UpdateItems();
-}
-
-void Form1::mnuExport_Click() {
-  if (!stage_->Shown() || !stage_->Owner().Still() || out_->Busy()) return;
-  const QByteArray suggested = PictureOut::SuggestedPng(stage_->Shown()->path);
-  const auto chosen =
-      dialogs_.ShowSave(this, QStringLiteral("Export as PNG"), QStringLiteral("PNG Images (*.png)"),
-                        QFile::decodeName(suggested));
-  const auto& shown = stage_->Shown();
-  if (!chosen || !shown || out_->Busy()) return;
-  out_->Export(shown->path, stage_->DecodeOptions(), ChosenPath(*chosen, suggested));
-  UpdateItems();
-}
-
-// Edit > Preferences: only what was changed is kept in the settings.
-void Form1::mnuPreferences_Click() {
-  const Preferences current{stage_->DecodeOptions().sixteenBit,
-                            stage_->FramePlayer().CacheBytes() >> 20};
-  const auto chosen = dialogs_.ShowPreferences(this, current);
-  if (!chosen || *chosen == current) return;
-  const auto settings = SettingsFile();
-  if (chosen->sixteenBit != current.sixteenBit) {
-    settings->setValue(kSixteenBitSetting, chosen->sixteenBit);
-    stage_->SetDecodeOptions({.sixteenBit = chosen->sixteenBit});
-    if (status_) status_->SetDecodeOptions(stage_->DecodeOptions());
-  }
-  if (chosen->cacheMiB != current.cacheMiB) {
-    settings->setValue(kCacheSetting, static_cast<qulonglong>(chosen->cacheMiB));
-    SetCacheMiB(chosen->cacheMiB);
-  }
-}
-
-void Form1::mnuProperties_Click() {
-  if (const auto& shown = stage_->Shown())
-    dialogs_.ShowFacts(this, QStringLiteral("Properties"), PropertiesOf(*shown));
-}
-
 void Form1::mnuStatusBar_Click() {
   ShowStatusBar(menus_->mnuStatusBar->isChecked());
-  SettingsFile()->setValue(kStatusBarSetting, menus_->mnuStatusBar->isChecked());
+  remembered::Remember(remembered::kStatusBar, menus_->mnuStatusBar->isChecked());
 }
 
-// The status bar takes its line from the bottom of the client area: the canvas keeps its place
-// in the client area, and so on screen, unless the resize rule pulls it back.
 void Form1::ShowStatusBar(bool show) {
   menus_->mnuStatusBar->setChecked(show);
-  if (show && !status_) {
-    status_ = std::make_unique<StatusReadout>(*statusBar());
-    status_->SetDecodeOptions(stage_->DecodeOptions());
-  }
-  if (status_) statusBar()->setVisible(show);
-  // The values under the pointer are read as it moves, without a button held.
-  Picture1_->setMouseTracking(show);
-  if (!show && status_) status_->PointerLeft();
+  statusLine_->Show(show);
   UpdateItems();
+}
+
+// Pictures of 16 bits a channel, or not: wherever pictures are read.
+void Form1::SetDecodeOptions(const lumenor::DecodeOptions& options) {
+  stage_->SetDecodeOptions(options);
+  lenses_->SetDecodeOptions(options);
+  statusLine_->SetDecodeOptions(options);
 }
 
 void Form1::Step(const std::function<QByteArray(Folder&)>& target, bool keepView) {
@@ -336,39 +307,15 @@ void Form1::changeEvent(QEvent* event) {
   transport_->SetFullScreen(full);
   if (full) {
     menuBar()->setFixedHeight(0);
-    if (status_) statusBar()->hide();
   } else {
     menuBar()->setMinimumHeight(0);
     menuBar()->setMaximumHeight(QWIDGETSIZE_MAX);
-    if (status_) statusBar()->setVisible(menus_->mnuStatusBar->isChecked());
   }
+  statusLine_->FullScreen(full, menus_->mnuStatusBar->isChecked());
 }
 
 void Form1::mnuAbout_Click() {
   dialogs_.MsgBox(this, QStringLiteral("About..."), AboutText(), Dialogs::Icon::Information);
-}
-
-void Form1::dragEnterEvent(QDragEnterEvent* event) { dragMoveEvent(event); }
-
-// Asked again at every move: a load may have started or ended since the drag came in. A drop is
-// taken as a copy, never a move: a source told of a move may delete its file.
-void Form1::dragMoveEvent(QDragMoveEvent* event) {
-  if (CanOpen() && DroppedFile(event->mimeData()) && (event->possibleActions() & Qt::CopyAction)) {
-    event->setDropAction(Qt::CopyAction);
-    event->accept();
-  } else {
-    event->ignore();
-  }
-}
-
-void Form1::dropEvent(QDropEvent* event) {
-  const auto file = DroppedFile(event->mimeData());
-  if (!CanOpen() || !file || !(event->possibleActions() & Qt::CopyAction)) return event->ignore();
-  event->setDropAction(Qt::CopyAction);
-  event->accept();
-  // The load runs once the drop has been answered, so that the program the file came from is
-  // not kept waiting for it.
-  OpenFileSoon(*file);
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
@@ -377,23 +324,23 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::MouseButtonPress: {
       // Pointer positions are in canvas pixels; the client area around the canvas is not it.
       const QPointF at = Picture1_->ToDevice(static_cast<QMouseEvent*>(event)->position());
+      if (lenses_->Compare().Press(at)) return true;  // the wipe line, taken
       if (Picture1_->CanvasRect().contains(at.toPoint()))
         Picture1_MouseDown(at.x() - Picture1_->Left(), at.y() - Picture1_->Top());
       return true;
     }
     case QEvent::MouseMove: {
       const QPointF at = Picture1_->ToDevice(static_cast<QMouseEvent*>(event)->position());
-      pointer_ = at;
-      Picture1_MouseMove(at.x() - Picture1_->Left(), at.y() - Picture1_->Top());
-      if (status_ && statusBar()->isVisible()) ShowValuesUnder(at);
+      if (!lenses_->Compare().Drag(at))
+        Picture1_MouseMove(at.x() - Picture1_->Left(), at.y() - Picture1_->Top());
+      statusLine_->PointerAt(at);
       return true;
     }
     case QEvent::Leave:
-      pointer_.reset();
-      if (status_) status_->PointerLeft();
+      statusLine_->PointerLeft();
       return false;
     case QEvent::MouseButtonRelease:
-      Picture1_MouseUp();
+      if (!lenses_->Compare().Release()) Picture1_MouseUp();
       return true;
     case QEvent::KeyPress:
       return Picture1_KeyDown(*static_cast<QKeyEvent*>(event));
@@ -403,18 +350,6 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     default:
       return false;
   }
-}
-
-// The picture pixel under a point of the client area (device pixels), wherever the canvas is.
-void Form1::ShowValuesUnder(QPointF devicePoint) {
-  if (const auto pixel = viewport_->PictureAt(devicePoint))
-    status_->PointAt(pixel->x(), pixel->y());
-  else
-    status_->PointerLeft();
-}
-
-void Form1::ShowValuesUnderPointer() {
-  if (status_ && statusBar()->isVisible() && pointer_) ShowValuesUnder(*pointer_);
 }
 
 void Form1::Picture1_MouseDown(double x, double y) {
@@ -493,11 +428,12 @@ void Form1::mnuActualSize_Click() { viewport_->ActualSize(); }
 // Fit to Window is a mode: while it is checked, a resize or a new picture fits again. Unchecked,
 // the view stays where it is.
 void Form1::mnuFit_Click() {
-  SettingsFile()->setValue(kFitSetting, menus_->mnuFit->isChecked());
+  remembered::Remember(remembered::kFit, menus_->mnuFit->isChecked());
   if (menus_->mnuFit->isChecked()) viewport_->FitToWindow();
 }
 
 void Form1::Form_Resize() {
+  lenses_->Compare().ClientResized();
   viewport_->Resized();
   if (stage_->FramePlayer().Playing()) stage_->UpdatePlayerView();
 }

@@ -10,18 +10,21 @@
 #include <optional>
 
 #include "frame_clock.h"
+#include "image_header.h"
 #include "scale.h"
 
 class Dialogs;
 class Folder;
+class Lenses;
 class Menus;
 class Picture1;
-class PictureOut;
+class PictureCommands;
 class Player;
 class QAction;
 class QKeyEvent;
 class QWheelEvent;
 class Stage;
+class StatusLine;
 class StatusReadout;
 class Timeline;
 class Transport;
@@ -49,6 +52,11 @@ class Form1 : public QMainWindow {
   // Until then Open and drops are refused, so nothing can come in between. thenPlay plays the
   // folder from it afterwards.
   void OpenFileSoon(const QByteArray& fileName, bool thenPlay = false);
+  // File > Compare With: the picture shown compared with another; CompareSoon once the window
+  // is on screen (the command line).
+  void mnuCompareWith_Click();
+  void CompareWith(const QByteArray& fileName);
+  void CompareSoon(const QByteArray& fileName);
   // Whether Open can be chosen: no load runs or waits to run, and the program is not ending.
   bool CanOpen() const;
   // The Go menu: the picture after, before, first and last in its folder, in natural order. A
@@ -67,11 +75,6 @@ class Form1 : public QMainWindow {
   // The frame cache's budget (--cache, the settings).
   void SetCacheMiB(std::uint64_t mib);
   void mnuExit_Click();
-  // The picture as its file stores it: to the clipboard, to a PNG file, and what its header says.
-  void mnuCopy_Click();
-  void mnuExport_Click();
-  void mnuProperties_Click();
-  void mnuPreferences_Click();
   void mnuStatusBar_Click();
   void mnuAbout_Click();
   void mnuZoomIn_Click();
@@ -88,7 +91,8 @@ class Form1 : public QMainWindow {
   Folder& PictureFolder() const;
   Player& FramePlayer() const;
   // The status bar's readout while it is on.
-  const StatusReadout* Status() const { return status_.get(); }
+  const StatusReadout* Status() const;
+  Lenses& View() const { return *lenses_; }
   // The client area in device pixels.
   int ScaleWidth() const;
   int ScaleHeight() const;
@@ -98,9 +102,6 @@ class Form1 : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
-  void dragEnterEvent(QDragEnterEvent* event) override;
-  void dragMoveEvent(QDragMoveEvent* event) override;
-  void dropEvent(QDropEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void changeEvent(QEvent* event) override;
 
@@ -117,18 +118,17 @@ class Form1 : public QMainWindow {
   void Step(const std::function<QByteArray(Folder&)>& target, bool keepView = false);
   void UpdateItems();
   void ShowStatusBar(bool show);
-  void ShowValuesUnder(QPointF devicePoint);
-  // After the picture under a pointer that stands still changed (a zoom, a pan, a frame).
-  void ShowValuesUnderPointer();
+  void SetDecodeOptions(const lumenor::DecodeOptions& options);
 
   Dialogs& dialogs_;
   Picture1* Picture1_ = nullptr;
   Menus* menus_ = nullptr;
   Viewport* viewport_ = nullptr;
   Stage* stage_ = nullptr;
-  PictureOut* out_ = nullptr;
+  PictureCommands* commands_ = nullptr;
   Timeline* timeline_ = nullptr;
   Transport* transport_ = nullptr;
+  Lenses* lenses_ = nullptr;
 
   // Drag panning: positions are in canvas pixels (device pixels of the screen).
   bool Dragging = false;
@@ -136,7 +136,6 @@ class Form1 : public QMainWindow {
   float LastY = 0;
   bool SkipNextMove = false;
 
-  std::optional<QPointF> pointer_;         // over the client area, in device pixels
-  bool fullScreenLayout_ = false;          // the menu bar and status bar laid out for full screen
-  std::unique_ptr<StatusReadout> status_;  // made when the status bar is first turned on
+  bool fullScreenLayout_ = false;  // the menu bar and status bar laid out for full screen
+  StatusLine* statusLine_ = nullptr;
 };

@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <initializer_list>
 
 namespace {
 
@@ -48,6 +49,10 @@ QAction* AddCheckable(QMenu* in, const char* caption, const char* name, const QK
 Menus::Menus(QMainWindow& window) : QObject(&window) {
   mnuFile = AddMenu(window, "&File", "mnuFile");
   mnuOpen = AddItem(mnuFile, "&Open", "mnuOpen", QKeySequence::Open);
+  mnuCompareWith = AddItem(mnuFile, "Co&mpare With...", "mnuCompareWith",
+                           QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
+  mnuStopComparing = AddItem(mnuFile, "&Stop Comparing", "mnuStopComparing",
+                             QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_W));
   mnuExport = AddItem(mnuFile, "E&xport as PNG...", "mnuExport",
                       QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
   mnuProperties =
@@ -80,6 +85,9 @@ Menus::Menus(QMainWindow& window) : QObject(&window) {
   mnuHeadsUp->setChecked(true);
   mnuView->addSeparator();
   mnuReload = AddItem(mnuView, "&Reload", "mnuReload", QKeySequence(Qt::Key_F5));
+  mnuView->addSeparator();
+  AddCompareMenu();
+  AddLookItems();
 
   mnuGo = AddMenu(window, "&Go", "mnuGo");
   mnuNext = AddItem(mnuGo, "&Next Picture", "mnuNext", QKeySequence(Qt::Key_Space));
@@ -121,6 +129,75 @@ Menus::Menus(QMainWindow& window) : QObject(&window) {
   keyForwards = key("keyForwards", QKeySequence(Qt::Key_L));
   keyResetIn = key("keyResetIn", QKeySequence(Qt::SHIFT | Qt::Key_I));
   keyResetOut = key("keyResetOut", QKeySequence(Qt::SHIFT | Qt::Key_O));
+  keyFlip = key("keyFlip", QKeySequence(Qt::Key_Tab));
+}
+
+namespace {
+
+struct Choice {
+  QAction** item;
+  const char* caption;
+  const char* name;
+  QKeySequence key;
+};
+
+// A submenu of checkable items of which one, checked, is checked at start.
+QMenu* AddChoices(QMenu* in, const char* caption, const char* name,
+                  std::initializer_list<Choice> items, QAction** checked, QObject* owner) {
+  QMenu* menu = in->addMenu(QString::fromLatin1(caption));
+  menu->setObjectName(QString::fromLatin1(name));
+  auto* group = new QActionGroup(owner);
+  for (const Choice& choice : items) {
+    *choice.item = AddCheckable(menu, choice.caption, choice.name, choice.key);
+    group->addAction(*choice.item);
+  }
+  (*checked)->setChecked(true);
+  return menu;
+}
+
+}  // namespace
+
+// View > Compare: how A and B are shown while comparing.
+void Menus::AddCompareMenu() {
+  const auto alt = [](int digit) { return QKeySequence(Qt::ALT | static_cast<Qt::Key>(Qt::Key_0 + digit)); };
+  mnuCompare = AddChoices(mnuView, "&Compare", "mnuCompare",
+                          {{&mnuCompareA, "&A", "mnuCompareA", alt(1)},
+                           {&mnuCompareB, "&B", "mnuCompareB", alt(2)},
+                           {&mnuWipe, "&Wipe", "mnuWipe", alt(3)},
+                           {&mnuDifference, "&Difference", "mnuDifference", alt(4)},
+                           {&mnuSideBySide, "&Side by Side", "mnuSideBySide", alt(5)}},
+                          &mnuWipe, this);
+  mnuCompare->addSeparator();
+  mnuDifferenceGain = AddChoices(mnuCompare, "Difference &Gain", "mnuDifferenceGain",
+                                 {{&mnuGain1, "&1", "mnuGain1", {}},
+                                  {&mnuGain4, "&4", "mnuGain4", {}},
+                                  {&mnuGain16, "1&6", "mnuGain16", {}}},
+                                 &mnuGain1, this);
+}
+
+// View > Channels, Checkerboard and the turns of the view.
+void Menus::AddLookItems() {
+  mnuChannels = AddChoices(mnuView, "Cha&nnels", "mnuChannels",
+                           {{&mnuColour, "&Colour", "mnuColour", QKeySequence(Qt::Key_C)},
+                            {&mnuRed, "&Red", "mnuRed", QKeySequence(Qt::Key_R)},
+                            {&mnuGreen, "&Green", "mnuGreen", QKeySequence(Qt::Key_G)},
+                            {&mnuBlue, "&Blue", "mnuBlue", QKeySequence(Qt::Key_B)},
+                            {&mnuAlpha, "&Alpha", "mnuAlpha", QKeySequence(Qt::Key_A)},
+                            {&mnuLuminance, "&Luminance", "mnuLuminance", QKeySequence(Qt::Key_Y)}},
+                           &mnuColour, this);
+  mnuCheckerboard = AddCheckable(mnuView, "Chec&kerboard", "mnuCheckerboard",
+                                 QKeySequence(Qt::SHIFT | Qt::Key_C));
+  mnuView->addSeparator();
+  mnuRotateRight =
+      AddItem(mnuView, "Rotate Ri&ght", "mnuRotateRight", QKeySequence(Qt::CTRL | Qt::Key_R));
+  mnuRotateLeft = AddItem(mnuView, "Rotate &Left", "mnuRotateLeft",
+                          QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R));
+  mnuMirrorHorizontally = AddItem(mnuView, "&Mirror Horizontally", "mnuMirrorHorizontally",
+                                  QKeySequence(Qt::CTRL | Qt::Key_M));
+  mnuMirrorVertically = AddItem(mnuView, "Mirror &Vertically", "mnuMirrorVertically",
+                                QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M));
+  mnuResetOrientation = AddItem(mnuView, "R&eset Orientation", "mnuResetOrientation",
+                                QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_0));
 }
 
 QAction* Menus::FrameRateItem(FrameRate rate) {
@@ -155,4 +232,10 @@ void Menus::Reflect(const State& state) {
   mnuCopy->setEnabled(state.still && !state.encoding);
   mnuExport->setEnabled(state.still && !state.encoding);
   mnuProperties->setEnabled(state.still);
+  mnuCompareWith->setEnabled(state.canOpen && state.anyPicture);
+  mnuStopComparing->setEnabled(state.comparing);
+  mnuCompare->menuAction()->setEnabled(state.comparing);
+  for (QAction* item : mnuCompare->actions()) item->setEnabled(state.comparing);
+  for (QAction* item : mnuDifferenceGain->actions()) item->setEnabled(state.comparing);
+  keyFlip->setEnabled(state.comparing);
 }

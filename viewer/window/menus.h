@@ -30,6 +30,7 @@ class Menus : public QObject {
     bool encoding = false;    // Copy or Export is under way
     int position = -1;        // the picture's place in its folder (or the frame's), from 0
     int count = 0;
+    bool comparing = false;
   };
   void Reflect(const State& state);
 
@@ -39,6 +40,8 @@ class Menus : public QObject {
 
   QMenu* mnuFile = nullptr;
   QAction* mnuOpen = nullptr;
+  QAction* mnuCompareWith = nullptr;
+  QAction* mnuStopComparing = nullptr;
   QAction* mnuExport = nullptr;
   QAction* mnuProperties = nullptr;
   QAction* mnuSep1 = nullptr;
@@ -56,6 +59,29 @@ class Menus : public QObject {
   QAction* mnuTimeline = nullptr;
   QAction* mnuHeadsUp = nullptr;
   QAction* mnuReload = nullptr;
+  QMenu* mnuCompare = nullptr;
+  QAction* mnuCompareA = nullptr;
+  QAction* mnuCompareB = nullptr;
+  QAction* mnuWipe = nullptr;
+  QAction* mnuDifference = nullptr;
+  QAction* mnuSideBySide = nullptr;
+  QMenu* mnuDifferenceGain = nullptr;
+  QAction* mnuGain1 = nullptr;
+  QAction* mnuGain4 = nullptr;
+  QAction* mnuGain16 = nullptr;
+  QMenu* mnuChannels = nullptr;
+  QAction* mnuColour = nullptr;
+  QAction* mnuRed = nullptr;
+  QAction* mnuGreen = nullptr;
+  QAction* mnuBlue = nullptr;
+  QAction* mnuAlpha = nullptr;
+  QAction* mnuLuminance = nullptr;
+  QAction* mnuCheckerboard = nullptr;
+  QAction* mnuRotateRight = nullptr;
+  QAction* mnuRotateLeft = nullptr;
+  QAction* mnuMirrorHorizontally = nullptr;
+  QAction* mnuMirrorVertically = nullptr;
+  QAction* mnuResetOrientation = nullptr;
   QMenu* mnuGo = nullptr;
   QAction* mnuNext = nullptr;
   QAction* mnuPrevious = nullptr;
@@ -71,12 +97,13 @@ class Menus : public QObject {
   QAction* mnuPlayOnce = nullptr;
   QMenu* mnuFrameRate = nullptr;
   // Keys without an item of their own: J, K and L (backwards, pause, forwards), Shift+I and
-  // Shift+O (in and out back to the range's ends).
+  // Shift+O (in and out back to the range's ends), Tab (A and B in turn while comparing).
   QAction* keyBackwards = nullptr;
   QAction* keyPause = nullptr;
   QAction* keyForwards = nullptr;
   QAction* keyResetIn = nullptr;
   QAction* keyResetOut = nullptr;
+  QAction* keyFlip = nullptr;
   QMenu* mnuHelp = nullptr;
   QAction* mnuAbout = nullptr;
 
@@ -84,5 +111,8 @@ class Menus : public QObject {
   void frameRateChosen(FrameRate rate);
 
  private:
+  void AddCompareMenu();
+  void AddLookItems();
+
   QActionGroup* frameRates_ = nullptr;
 };

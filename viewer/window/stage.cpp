@@ -23,20 +23,11 @@
 
 namespace {
 
-// The header of the file about to be loaded; a file that cannot be read has none to tell of.
-lumenor::ImageHeader ReadHeaderOf(const QByteArray& fileName) {
-  try {
-    lumenor::FileSource file(fileName.toStdString());
-    return lumenor::ReadHeader(file);
-  } catch (const std::exception&) {
-    return {};
-  }
-}
+lumenor::ImageHeader ReadHeaderOf(const QByteArray& fileName) { return ShownPicture::HeaderOf(fileName); }
 
 ShownPicture PictureOf(const QByteArray& path, bool loadedCleanly,
                        const lumenor::DecodeOptions& options) {
-  return {path, ReadHeaderOf(path), FileStamp::Of(path), loadedCleanly,
-          lumenor::CheckFileCompleteness(path.toStdString(), options)};
+  return ShownPicture::Of(path, loadedCleanly, options);
 }
 
 }  // namespace
@@ -104,6 +95,12 @@ bool Stage::ChooseFrames() {
     book_->Choose(current, names);
   }
   return true;
+}
+
+QByteArray Stage::PathOnScreen() const {
+  if (owner_.GetState() == ScreenOwner::State::kPlaying && frameShown_ && !framePath_.isEmpty())
+    return framePath_;
+  return shown_ ? shown_->path : QByteArray();
 }
 
 std::optional<ShownPicture> Stage::OnScreen() const {
@@ -212,18 +209,16 @@ void Stage::ReloadAside() {
 
 void Stage::CancelReloadAside() { reloadAside_->Cancel(); }
 
-void Stage::ReloadedAside(const QByteArray& path, const QImage& picture, const QString& title) {
+void Stage::ReloadedAside(const QByteArray& path, const AsidePicture& loaded) {
   if (owner_.GetState() != ScreenOwner::State::kReloading || path != folder_->Current()) return;
-  if (picture.isNull()) {
+  if (loaded.picture.isNull()) {
     // Empty, refused or broken part way (a writer not done yet): the last good picture stays,
     // and the file is tried again at its next change.
     beingWritten_ = true;
   } else {
     beingWritten_ = false;
-    window_.setWindowTitle(title);
-    const bool resized = picture.size() != QSize(canvas_.ImageWidth(), canvas_.ImageHeight());
-    canvas_.ShowFrame(picture, {}, viewport_.Zoom(), {});
-    if (resized) viewport_.CanvasSized();
+    window_.setWindowTitle(loaded.title);
+    if (canvas_.ShowPicture(loaded.picture, loaded.stored)) viewport_.CanvasSized();
     shown_ = ShownPicture{path, ReadHeaderOf(path), asideStamp_, true,
                           lumenor::CheckFileCompleteness(path.toStdString(), options_)};
   }
@@ -270,14 +265,20 @@ void Stage::ShowFrame(const PlayerFrame& frame) {
   if (frame.missing) return emit frameShown();  // the frame before it stays
   framePath_ = frame.path;
   window_.setWindowTitle(frame.title);
-  const bool resized = frame.picture.size() != QSize(canvas_.ImageWidth(), canvas_.ImageHeight());
-  if (resized && viewport_.FitMode()) {
+  const ViewGeometry& view = canvas_.View();
+  if (viewport_.FitMode() &&
+      frame.picture.size() != QSize(view.PictureWidth(), view.PictureHeight())) {
     // The view at the frame's fitted zoom first, so that the frame scaled for it is taken.
     canvas_.View().SetPictureSize(frame.picture.width(), frame.picture.height());
     viewport_.FitToWindow();
   }
-  canvas_.ShowFrame(frame.picture, frame.scaled, frame.zoom, frame.scaledRect);
-  if (resized) viewport_.CanvasSized();
+  if (canvas_.ShowFrame(frame.picture, frame.scaled, frame.zoom, frame.scaledRect, frame.look))
+    viewport_.CanvasSized();
+  if (book_->ComparesFrames()) {
+    canvas_.GetScene().B().SetShown(frame.comparedPicture, frame.comparedScaled, frame.zoom,
+                                    frame.comparedScaledRect, frame.look);
+    canvas_.BChanged();
+  }
   if (owner_.GetState() == ScreenOwner::State::kPaused) {
     // A frame sought: it is the picture shown, and the walk goes on from it.
     folder_->SetCurrent(framePath_);
@@ -291,5 +292,29 @@ void Stage::ShowFrame(const PlayerFrame& frame) {
 void Stage::UpdatePlayerView() {
   book_->FramePlayer().SetView({viewport_.FitMode(), viewport_.Zoom(), canvas_.ScaleWidth(),
                                 canvas_.ScaleHeight(), canvas_.Left(), canvas_.Top(),
-                                canvas_.BackColor().rgb()});
+                                canvas_.BackColor().rgb(), look_});
+}
+
+void Stage::SetCompared(const QByteArray& folder, const std::optional<Sequence>& sequence) {
+  book_->SetCompared(folder, sequence);
+  // The frame on screen, or the play under way, again with B's frames.
+  if (!AfterPlay() || !frameShown_) return;
+  if (owner_.GetState() == ScreenOwner::State::kPlaying)
+    book_->Play(*frameShown_, true);
+  else if (owner_.GetState() == ScreenOwner::State::kPaused)
+    book_->FramePlayer().Seek(*frameShown_);
+}
+
+void Stage::SetLook(const lumenor::Look& look) {
+  look_ = look;
+  if (canvas_.SetLook(look)) viewport_.CanvasSized();
+  UpdatePlayerView();
+  if (!AfterPlay() || !frameShown_) return;
+  // Frames are made for the look: a play goes on from the frame shown, and a frame made for
+  // another look is made again.
+  if (owner_.GetState() == ScreenOwner::State::kPlaying)
+    book_->Play(*frameShown_, true);
+  else if (owner_.GetState() == ScreenOwner::State::kPaused && !missing_ &&
+           !canvas_.GetScene().A().ShowsLook())
+    book_->FramePlayer().Seek(*frameShown_);
 }

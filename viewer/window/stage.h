@@ -11,7 +11,9 @@
 #include "file_stamp.h"
 #include "image_header.h"
 #include "screen_owner.h"
+#include "sequence.h"
 #include "status_readout.h"
+#include "view_look.h"
 
 class Dialogs;
 class Flipbook;
@@ -21,6 +23,7 @@ class Player;
 struct PlayerFrame;
 class QMainWindow;
 class QuietReload;
+struct AsidePicture;
 class Viewport;
 
 // The window's side of what is on screen: the ScreenOwner decides, the stage does. It loads
@@ -44,6 +47,8 @@ class Stage : public QObject, public ScreenOwner::Host {
   const std::optional<ShownPicture>& Shown() const { return shown_; }
   // The picture on screen, also a frame that goes by.
   std::optional<ShownPicture> OnScreen() const;
+  // Its file, without reading it (empty for none).
+  QByteArray PathOnScreen() const;
   // Its place (from 0) among its folder's pictures and their count, or the frame's among those
   // played; -1 and 0 until the folder's list is there.
   std::pair<int, int> Place() const;
@@ -66,6 +71,11 @@ class Stage : public QObject, public ScreenOwner::Host {
   bool ChooseFrames();
   // Pictures of 16 bits a channel shown, or refused as the described program does.
   void SetDecodeOptions(const lumenor::DecodeOptions& options);
+  // How pictures and frames are shown: the canvas shows the picture so, and frames are made so.
+  void SetLook(const lumenor::Look& look);
+  // Comparing with B, a frame of sequence in folder: frames played or sought come with B's of the
+  // same number. Nothing: B is a still picture, or nothing is compared.
+  void SetCompared(const QByteArray& folder, const std::optional<Sequence>& sequence);
   const lumenor::DecodeOptions& DecodeOptions() const { return options_; }
 
   // ScreenOwner::Host
@@ -91,7 +101,7 @@ class Stage : public QObject, public ScreenOwner::Host {
  private:
   void ShowFrame(const PlayerFrame& frame);
   void RangeChanged();
-  void ReloadedAside(const QByteArray& path, const QImage& picture, const QString& title);
+  void ReloadedAside(const QByteArray& path, const AsidePicture& loaded);
 
   QMainWindow& window_;
   Picture1& canvas_;
@@ -113,4 +123,5 @@ class Stage : public QObject, public ScreenOwner::Host {
   bool afterPlay_ = false;
   std::vector<std::function<void()>> whenExposed_;  // runs once the window is on screen
   lumenor::DecodeOptions options_;
+  lumenor::Look look_;
 };

@@ -129,7 +129,8 @@ void Transport::ShowDisplays() {
   if (menus_.mnuHeadsUp->isChecked() && afterPlay && shown) {
     HeadsUpFacts facts;
     const QByteArray path = stage_.ShowsMissing() ? book.PathOf(*shown) : QByteArray();
-    const QByteArray named = path.isEmpty() && stage_.OnScreen() ? stage_.OnScreen()->path : path;
+    // Named from what the stage holds: nothing is read from the file for it.
+    const QByteArray named = path.isEmpty() ? stage_.PathOnScreen() : path;
     facts.fileName = QFileInfo(QFile::decodeName(named)).fileName();
     facts.number = *shown;
     facts.first = book.First();

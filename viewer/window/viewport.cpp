@@ -33,6 +33,7 @@ void Viewport::ZoomAbout(lumenor::Zoom zoom, QPointF devicePoint) {
 void Viewport::StepZoom(lumenor::Zoom zoom, QPointF devicePoint) {
   if (zoom == Zoom()) return;
   fitItem_.setChecked(false);
+  canvas_.View().SetCentred(false);
   ZoomAbout(zoom, devicePoint);
 }
 
@@ -45,6 +46,7 @@ void Viewport::ZoomOut() { StepZoom(ViewGeometry::NextZoomOut(Zoom()), ClientCen
 
 void Viewport::ActualSize() {
   fitItem_.setChecked(false);
+  canvas_.View().SetCentred(false);
   ZoomAbout(ViewGeometry::kActualSize, ClientCentre());
 }
 
@@ -56,7 +58,11 @@ void Viewport::WheelZoom(int angleDelta, QPointF devicePoint) {
     StepZoom(ViewGeometry::NextZoomOut(Zoom()), devicePoint);
 }
 
-void Viewport::FitToWindow() { ZoomAbout(canvas_.View().FitZoom(), QPointF(0, 0)); }
+// The fitted canvas lies in the middle of the client area, and stays there until another zoom.
+void Viewport::FitToWindow() {
+  canvas_.View().SetCentred(true);
+  ZoomAbout(canvas_.View().FitZoom(), QPointF(0, 0));
+}
 
 // Moves the canvas as a drag step does: the same clamps for the pointer, the keys and the wheel.
 void Viewport::PanBy(double dx, int dy) {
@@ -112,10 +118,3 @@ void Viewport::PullBack() {
 }
 
 void Viewport::CanvasSized() { Resized(); }
-
-std::optional<QPoint> Viewport::PictureAt(QPointF devicePoint) const {
-  if (!canvas_.CanvasRect().contains(devicePoint.toPoint())) return std::nullopt;
-  const lumenor::Zoom zoom = Zoom();
-  return QPoint(static_cast<int>(std::floor(zoom.Unscale(devicePoint.x() - canvas_.Left()))),
-                static_cast<int>(std::floor(zoom.Unscale(devicePoint.y() - canvas_.Top()))));
-}

@@ -43,8 +43,6 @@ class Viewport : public QObject {
   // After a load or a frame gave the canvas a new size, the same.
   void CanvasSized();
 
-  // The picture pixel under a point of the client area, when the canvas is there.
-  std::optional<QPoint> PictureAt(QPointF devicePoint) const;
 
  signals:
   void zoomed();

@@ -13,6 +13,7 @@ bool WindowCanvas::Resize(int width, int height) {
   return true;
 }
 lumenor::Pixel* WindowCanvas::Scanline(int y) { return picture_.Scanline(y); }
+lumenor::StoredPixel* WindowCanvas::StoredScanline(int y) { return picture_.StoredScanline(y); }
 
 void WindowCanvas::SetTitle(const std::string& utf8Title) {
   titled_ = true;

@@ -26,6 +26,7 @@ class WindowCanvas final : public lumenor::Canvas {
   int Height() const override;
   bool Resize(int width, int height) override;
   lumenor::Pixel* Scanline(int y) override;
+  lumenor::StoredPixel* StoredScanline(int y) override;
   void SetTitle(const std::string& utf8Title) override;
   void ShowError(const std::string& utf8Text) override;
   bool Progress(int top, int bottom) override;

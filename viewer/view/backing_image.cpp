@@ -5,7 +5,7 @@
 
 #include "pixel_memory.h"
 
-QImage AllocateImage(int width, int height) {
+QImage AllocateImage(int width, int height, QImage::Format format) {
   using Block = std::pair<lumenor::Pixel*, std::size_t>;
   if (width <= 0 || height <= 0) return {};
   const auto count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
@@ -17,7 +17,7 @@ QImage AllocateImage(int width, int height) {
   };
   QImage image(reinterpret_cast<uchar*>(block->first), width, height,
                static_cast<qsizetype>(width) * static_cast<qsizetype>(sizeof(lumenor::Pixel)),
-               QImage::Format_RGB32, free, block.get());
+               format, free, block.get());
   if (image.isNull())  // refused before Qt took the memory
     lumenor::FreePixels(block->first, count);
   else

@@ -1,0 +1,273 @@
+// Comparing two pictures, offscreen: each mode on screen against pixels worked out here from the
+// two files, B of another size, the values the status bar gives for both, a B that cannot be
+// shown, and B following A's frame number.
+#include <gtest/gtest.h>
+
+#include <QStatusBar>
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <cmath>
+#include <functional>
+#include <string>
+
+#include "area_average.h"
+#include "comparison.h"
+#include "decode_helpers.h"
+#include "lenses.h"
+#include "picture_test.h"
+#include "player.h"
+#include "folder.h"
+#include "status_readout.h"
+
+namespace {
+
+class CompareTest : public PictureTest {
+ protected:
+  QByteArray Picture(const char* name, const sgi::Planes& planes) {
+    return Write(name, sgi::Verbatim({.name = name}, planes));
+  }
+  Comparison& Compare() { return form_.View().Compare(); }
+  // Opens A and compares it with B, once B is loaded.
+  bool OpenAndCompare(const QByteArray& a, const QByteArray& b) {
+    form_.OpenFile(a);
+    form_.CompareWith(b);
+    return QTest::qWaitFor([&] { return Compare().Comparing(); }, 10000);
+  }
+  QImage Screen() {
+    return form_.Canvas().grab().toImage().convertToFormat(QImage::Format_RGB32);
+  }
+  // Empty when screen pixel (x, y) is want(x, y) for x in [left, right) and the picture's rows.
+  std::string Shows(int left, int right, int height, const std::function<QRgb(int, int)>& want) {
+    const QImage screen = Screen();
+    for (int y = 0; y < height; ++y)
+      for (int x = left; x < right; ++x)
+        if ((screen.pixel(x, y) & 0xFFFFFF) != (want(x, y) & 0xFFFFFF))
+          return "at (" + std::to_string(x) + ", " + std::to_string(y) + ") have " +
+                 QString::number(screen.pixel(x, y) & 0xFFFFFF, 16).toStdString() + ", want " +
+                 QString::number(want(x, y) & 0xFFFFFF, 16).toStdString();
+    return {};
+  }
+  void Mouse(QEvent::Type type, QPointF at, Qt::MouseButtons buttons) {
+    const QPointF logical = at / form_.Canvas().devicePixelRatioF();
+    QMouseEvent event(type, logical, form_.Canvas().mapToGlobal(logical), Qt::LeftButton, buttons,
+                      Qt::NoModifier);
+    QCoreApplication::sendEvent(&form_.Canvas(), &event);
+  }
+};
+
+QRgb At(const std::vector<lumenor::Pixel>& picture, int width, int x, int y) {
+  return picture[static_cast<std::size_t>(y) * width + x];
+}
+
+QRgb Difference(QRgb a, QRgb b, int gain) {
+  const auto d = [gain](int x, int y) { return std::min(255, std::abs(x - y) * gain); };
+  return qRgb(d(qRed(a), qRed(b)), d(qGreen(a), qGreen(b)), d(qBlue(a), qBlue(b)));
+}
+
+TEST_F(CompareTest, EachModeShowsWhatItSays) {
+  const auto planesA = sgi::Pattern(60, 40, 3, 1), planesB = sgi::Pattern(60, 40, 4, 2);
+  ASSERT_TRUE(OpenAndCompare(Picture("a.rgb", planesA), Picture("b.rgb", planesB)));
+  const auto a = testing_support::Expected(planesA, lumenor::kWorkspaceGrey);
+  const auto b = testing_support::Expected(planesB, lumenor::kWorkspaceGrey);  // over the grey
+  const auto inA = [&](int x, int y) { return At(a, 60, x, y); };
+  const auto inB = [&](int x, int y) { return At(b, 60, x, y); };
+  EXPECT_TRUE(Item("mnuWipe").isChecked()) << "comparing starts with the wipe";
+  const int line = form_.ScaleWidth() / 2;
+  ASSERT_GT(line, 60) << "the line starts in the middle of the client area";
+  // The line taken within reach and dragged into the picture.
+  Mouse(QEvent::MouseButtonPress, QPointF(line + 3.5, 20.5), Qt::LeftButton);
+  Mouse(QEvent::MouseMove, QPointF(25.5, 22.5), Qt::LeftButton);
+  Mouse(QEvent::MouseButtonRelease, QPointF(25.5, 22.5), Qt::NoButton);
+  EXPECT_EQ(form_.Canvas().CanvasRect().topLeft(), QPoint(0, 0)) << "the drag moved the line only";
+  EXPECT_EQ(Shows(0, 25, 40, inA), "") << "wipe: A left of the line";
+  EXPECT_EQ(Shows(25, 26, 40, [](int, int) { return qRgb(255, 0, 255); }), "") << "the line";
+  EXPECT_EQ(Shows(26, 60, 40, inB), "") << "wipe: B right of it";
+
+  struct Mode {
+    const char* item;
+    const char* gain;
+    std::function<QRgb(int, int)> want;
+  };
+  const Mode modes[] = {
+      {"mnuCompareA", "mnuGain1", inA},
+      {"mnuCompareB", "mnuGain1", inB},
+      {"mnuDifference", "mnuGain1", [&](int x, int y) { return Difference(inA(x, y), inB(x, y), 1); }},
+      {"mnuDifference", "mnuGain4", [&](int x, int y) { return Difference(inA(x, y), inB(x, y), 4); }},
+      {"mnuDifference", "mnuGain16",
+       [&](int x, int y) { return Difference(inA(x, y), inB(x, y), 16); }},
+  };
+  for (const Mode& m : modes) {
+    Item(m.item).trigger();
+    Item(m.gain).trigger();
+    EXPECT_EQ(Shows(0, 60, 40, m.want), "") << m.item << " " << m.gain;
+  }
+  // Side by side: each half holds its picture at the same place in it.
+  Item("mnuSideBySide").trigger();
+  const int half = form_.ScaleWidth();
+  EXPECT_EQ(half, qRound(form_.Canvas().width() * form_.Canvas().devicePixelRatioF()) / 2);
+  EXPECT_EQ(Shows(0, 60, 40, inA), "") << "side by side: A";
+  EXPECT_EQ(Shows(half, half + 60, 40, [&](int x, int y) { return inB(x - half, y); }), "")
+      << "side by side: B";
+  // Tab shows B whole, and goes back.
+  Item("keyFlip").trigger();
+  EXPECT_TRUE(Item("mnuCompareB").isChecked());
+  EXPECT_EQ(Shows(0, 60, 40, inB), "");
+  Item("keyFlip").trigger();
+  EXPECT_TRUE(Item("mnuSideBySide").isChecked());
+  Item("mnuStopComparing").trigger();
+  EXPECT_FALSE(Compare().Comparing());
+  EXPECT_EQ(form_.ScaleWidth(), qRound(form_.Canvas().width() * form_.Canvas().devicePixelRatioF()));
+  EXPECT_EQ(Shows(0, 60, 40, inA), "") << "A alone again";
+}
+
+// At another zoom both go through one scaler: B on A's pixel grid, pixel for pixel.
+TEST_F(CompareTest, PixelLockedAtAZoom) {
+  const auto planesA = sgi::Pattern(90, 60, 3, 1), planesB = sgi::Pattern(90, 60, 3, 5);
+  ASSERT_TRUE(OpenAndCompare(Picture("a.rgb", planesA), Picture("b.rgb", planesB)));
+  Item("mnuZoomOut").trigger();  // 2/3
+  Item("mnuCompareB").trigger();
+  const auto b = testing_support::Expected(planesB, lumenor::kWorkspaceGrey);
+  const lumenor::Zoom zoom = form_.CurrentZoom();
+  const QImage screen = Screen();
+  for (int y = 0; y < 40; ++y)
+    for (int x = 0; x < 60; ++x) {
+      const auto want = testing_support::AreaAverage(b, 90, 60, zoom.Unscale(x), zoom.Unscale(y),
+                                                     zoom.Unscale(x + 1), zoom.Unscale(y + 1));
+      const QRgb have = screen.pixel(x, y);
+      ASSERT_LE(std::abs(qBlue(have) - want[0]), 1.0) << x << ", " << y;
+      ASSERT_LE(std::abs(qRed(have) - want[2]), 1.0) << x << ", " << y;
+    }
+}
+
+TEST_F(CompareTest, ABOfAnotherSizeLiesAtTheTopLeft) {
+  const auto planesA = sgi::Pattern(50, 40, 3, 1), planesB = sgi::Pattern(30, 20, 3, 2);
+  ASSERT_TRUE(OpenAndCompare(Picture("a.rgb", planesA), Picture("small.rgb", planesB)));
+  const auto a = testing_support::Expected(planesA, lumenor::kWorkspaceGrey);
+  const auto b = testing_support::Expected(planesB, lumenor::kWorkspaceGrey);
+  Item("mnuCompareB").trigger();
+  EXPECT_EQ(Shows(0, 50, 40,
+                  [&](int x, int y) {
+                    return x < 30 && y < 20 ? At(b, 30, x, y) : QRgb(lumenor::kWorkspaceGrey);
+                  }),
+            "");
+  Item("mnuDifference").trigger();
+  EXPECT_EQ(Shows(0, 50, 40,
+                  [&](int x, int y) {
+                    return x < 30 && y < 20 ? Difference(At(a, 50, x, y), At(b, 30, x, y), 1)
+                                            : At(a, 50, x, y);
+                  }),
+            "");
+}
+
+TEST_F(CompareTest, TheStatusBarGivesBothPictures) {
+  const auto planesA = sgi::Pattern(30, 20, 3, 1), planesB = sgi::Pattern(10, 10, 1, 2);
+  ASSERT_TRUE(OpenAndCompare(Picture("a.rgb", planesA), Picture("b.bw", planesB)));
+  Item("mnuStatusBar").trigger();
+  Item("mnuCompareA").trigger();
+  PointAt(3, 4);
+  const QString a = QString("A R %1 G %2 B %3")
+                        .arg(Stored(planesA, 0, 3, 4))
+                        .arg(Stored(planesA, 1, 3, 4))
+                        .arg(Stored(planesA, 2, 3, 4));
+  EXPECT_EQ(form_.Status()->ValueText(),
+            QString("3, 4: %1 | B V %2").arg(a).arg(Stored(planesB, 0, 3, 4)));
+  Item("mnuDifference").trigger();
+  PointAt(3, 4);
+  const int v = Stored(planesB, 0, 3, 4);
+  EXPECT_EQ(form_.Status()->ValueText(),
+            QString("3, 4: %1 | B V %2 diff R %3 G %4 B %5")
+                .arg(a)
+                .arg(v)
+                .arg(std::abs(Stored(planesA, 0, 3, 4) - v))
+                .arg(std::abs(Stored(planesA, 1, 3, 4) - v))
+                .arg(std::abs(Stored(planesA, 2, 3, 4) - v)));
+  PointAt(20, 15);
+  EXPECT_TRUE(form_.Status()->ValueText().endsWith("| B none diff R " +
+                                                   QString::number(Stored(planesA, 0, 20, 15)) +
+                                                   " G " +
+                                                   QString::number(Stored(planesA, 1, 20, 15)) +
+                                                   " B " +
+                                                   QString::number(Stored(planesA, 2, 20, 15))))
+      << form_.Status()->ValueText().toStdString();
+}
+
+TEST_F(CompareTest, ABThatCannotBeShownChangesNothing) {
+  const QByteArray a = Picture("a.rgb", sgi::Pattern(20, 10, 3));
+  form_.OpenFile(a);
+  const QByteArray notSgi = Write("notes.rgb", sgi::Bytes(600, 'x'));
+  dialogs_.answers.push_back(QString::fromLocal8Bit(notSgi));
+  Item("mnuCompareWith").trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !dialogs_.boxes.empty(); }, 10000));
+  EXPECT_EQ(dialogs_.openTitles.last(), "Select a RGB Image");
+  EXPECT_EQ(dialogs_.boxes.back().title, "Error");
+  EXPECT_EQ(dialogs_.boxes.back().icon, Dialogs::Icon::Critical);
+  EXPECT_FALSE(Compare().Comparing());
+  EXPECT_FALSE(Item("mnuWipe").isEnabled());
+  EXPECT_EQ(form_.windowTitle(), "Lumenor - a.rgb");
+}
+
+TEST_F(CompareTest, BFollowsAsFrameNumber) {
+  for (const int n : {1, 2, 3}) {
+    const std::string name = "a." + std::to_string(n) + ".rgb";
+    Picture(name.c_str(), sgi::Pattern(20, 10, 3, n));
+  }
+  for (const int n : {1, 3}) {  // B lacks frame 2
+    const std::string name = "b." + std::to_string(n) + ".rgb";
+    Picture(name.c_str(), sgi::Pattern(20, 10, 3, 10 + n));
+  }
+  ASSERT_TRUE(OpenAndCompare(QByteArray(dir_.path().c_str()) + "/a.1.rgb",
+                             QByteArray(dir_.path().c_str()) + "/b.1.rgb"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form_.PictureFolder().Listed(); }, 5000));
+  Item("mnuCompareB").trigger();
+  const auto showsB = [&](int n) {
+    const auto b = testing_support::Expected(sgi::Pattern(20, 10, 3, 10 + n), lumenor::kWorkspaceGrey);
+    return Shows(0, 20, 10, [&](int x, int y) { return At(b, 20, x, y); });
+  };
+  EXPECT_EQ(showsB(1), "");
+  Item("mnuNext").trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form_.windowTitle() == "Lumenor - a.2.rgb"; }, 5000));
+  QCoreApplication::processEvents();
+  EXPECT_EQ(Shows(0, 20, 10, [](int, int) { return QRgb(lumenor::kWorkspaceGrey); }), "")
+      << "B lacks frame 2: missing on its side";
+  Item("mnuNext").trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return showsB(3).empty(); }, 5000)) << showsB(3);
+}
+
+// Played, B's frames come with A's from the player, by number.
+TEST_F(CompareTest, WhilePlayingBComesWithEachFrame) {
+  const QByteArray folder = QByteArray(dir_.path().c_str()) + "/";
+  for (const int n : {1, 2, 3, 4}) {
+    Picture(("a." + std::to_string(n) + ".rgb").c_str(), sgi::Pattern(20, 10, 3, n));
+    if (n != 3) Picture(("b." + std::to_string(n) + ".rgb").c_str(), sgi::Pattern(20, 10, 3, 10 + n));
+  }
+  for (const auto& entry : std::filesystem::directory_iterator(dir_.path()))  // written a while ago
+    std::filesystem::last_write_time(
+        entry.path(), std::filesystem::file_time_type::clock::now() - std::chrono::seconds(5));
+  ASSERT_TRUE(OpenAndCompare(folder + "a.1.rgb", folder + "b.1.rgb"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form_.PictureFolder().Listed(); }, 5000));
+  Item("mnuHeadsUp").trigger();
+  Item("mnuCompareB").trigger();
+  form_.SetFrameRate(60);
+  Item("mnuPlay").trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form_.windowTitle() == "Lumenor - a.3.rgb"; }, 10000));
+  Item("mnuPlay").trigger();  // paused on the frame shown
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !form_.FramePlayer().Playing(); }, 5000));
+  for (int n = form_.windowTitle().remove("Lumenor - a.").remove(".rgb").toInt(); n >= 1; --n) {
+    ASSERT_EQ(form_.windowTitle(), "Lumenor - a." + QString::number(n) + ".rgb");
+    const auto b = testing_support::Expected(sgi::Pattern(20, 10, 3, 10 + n), lumenor::kWorkspaceGrey);
+    EXPECT_EQ(Shows(0, 20, 10,
+                    [&](int x, int y) {
+                      return n == 3 ? QRgb(lumenor::kWorkspaceGrey) : At(b, 20, x, y);
+                    }),
+              "")
+        << "frame " << n;
+    if (n == 1) break;
+    QTest::keyClick(&form_.Canvas(), Qt::Key_Left);  // a frame back
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return form_.windowTitle() != "Lumenor - a." + QString::number(n) + ".rgb"; }, 5000));
+    QCoreApplication::processEvents();
+  }
+}
+
+}  // namespace

@@ -1,0 +1,48 @@
+#include "status_line.h"
+
+#include <QMainWindow>
+#include <QStatusBar>
+
+#include "lenses.h"
+#include "picture1.h"
+#include "status_readout.h"
+
+StatusLine::StatusLine(QMainWindow& window, Picture1& canvas, Lenses& lenses)
+    : QObject(&window), window_(window), canvas_(canvas), lenses_(lenses) {}
+
+StatusLine::~StatusLine() = default;
+
+bool StatusLine::Showing() const { return readout_ && window_.statusBar()->isVisible(); }
+
+void StatusLine::Show(bool show) {
+  if (show && !readout_) {
+    readout_ = std::make_unique<StatusReadout>(*window_.statusBar());
+    readout_->SetDecodeOptions(options_);
+  }
+  if (readout_) window_.statusBar()->setVisible(show);
+  canvas_.setMouseTracking(show);
+  if (!show && readout_) readout_->PointerLeft();
+}
+
+void StatusLine::FullScreen(bool full, bool chosen) {
+  if (readout_) window_.statusBar()->setVisible(!full && chosen);
+}
+
+void StatusLine::SetDecodeOptions(const lumenor::DecodeOptions& options) {
+  options_ = options;
+  if (readout_) readout_->SetDecodeOptions(options);
+}
+
+void StatusLine::PointerAt(QPointF devicePoint) {
+  pointer_ = devicePoint;
+  if (Showing()) lenses_.PointAt(devicePoint, *readout_);
+}
+
+void StatusLine::PointerLeft() {
+  pointer_.reset();
+  if (readout_) readout_->PointerLeft();
+}
+
+void StatusLine::PictureMoved() {
+  if (Showing() && pointer_) lenses_.PointAt(*pointer_, *readout_);
+}
