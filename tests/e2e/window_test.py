@@ -320,28 +320,34 @@ def test_view_menu_fit_and_resize(session):
     difference = region_difference(screenshot(), (ox, oy), enlarged(picture, 0, 0, 200, 150, 2), (0, 0), (400, 300))
     check(difference is None, "Zoom In by its access key: not 200 %%: %s" % difference)
 
-    def picture_right_edge(shot, width):
-        """Where the picture ends on the client area's middle row."""
+    def picture_span(shot, width):
+        """Where the picture begins and ends on the client area's middle row, the band beside it
+        being the background (the top-left pixel's colour at Fit, the picture filling the height)."""
         sw, _, spx = shot
         row = oy + 150
-        background = spx[(row * sw + ox + width - 1) * 3:(row * sw + ox + width) * 3]
-        for x in range(width - 1, -1, -1):
-            if spx[(row * sw + ox + x) * 3:(row * sw + ox + x + 1) * 3] != background:
-                return x + 1
-        return 0
 
-    app.keys("alt+v", "f")  # Fit to Window: 343 / 800 of the picture's size
+        def at(x):
+            return spx[(row * sw + ox + x) * 3:(row * sw + ox + x + 1) * 3]
+        background = at(width - 1)
+        inside = [x for x in range(width) if at(x) != background]
+        return (inside[0], inside[-1] + 1) if inside else (0, 0)
+
+    def check_fitted(what):
+        """The picture fills the height and lies in the middle of the width."""
+        width, height = app.client_size()
+        fitted = -(-1000 * height // 800)
+        want = ((width - fitted) // 2, (width - fitted) // 2 + fitted)
+        span = picture_span(screenshot(), width)
+        check(span == want, "%s: the picture should span x = %d to %d, has %d to %d" % (what, *want, *span))
+
+    app.keys("alt+v", "f")  # Fit to Window, narrower than the client area: centred
     time.sleep(0.3)
-    width, height = app.client_size()
-    check(picture_right_edge(screenshot(), width) == -(-1000 * height // 800),
-          "Fit to Window: the picture should be %d pixels wide" % -(-1000 * height // 800))
+    check_fitted("Fit to Window")
 
     xdotool("windowsize", app.window, 900, 500)
     wait_for("the larger window", lambda: app.client_size()[0] == 900)
     time.sleep(0.3)
-    width, height = app.client_size()
-    check(picture_right_edge(screenshot(), width) == -(-1000 * height // 800),
-          "after a resize, the picture should be fitted again")
+    check_fitted("after a resize, fitted again")
 
 
 def test_zoom_about_the_pointer_and_keyboard_panning(session):
