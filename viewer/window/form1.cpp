@@ -84,7 +84,8 @@ Form1::Form1(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent), dialogs_(
   stage_ = new Stage(*this, *Picture1_, *viewport_, dialogs_);
   transport_ = new Transport(*menus_, *stage_, *Picture1_, *timeline_, this);
   lenses_ = new Lenses(*menus_, *Picture1_, *viewport_, *stage_, this);
-  statusLine_ = new StatusLine(*this, *Picture1_, *lenses_);
+  statusLine_ = new StatusLine(*this, *Picture1_, *lenses_, *menus_->mnuStatusBar);
+  connect(statusLine_, &StatusLine::chosen, this, &Form1::UpdateItems);
   connect(lenses_, &Lenses::changed, this, [this] {
     UpdateItems();
     statusLine_->PictureMoved();
@@ -120,7 +121,7 @@ Form1::Form1(Dialogs& dialogs, QWidget* parent) : QMainWindow(parent), dialogs_(
   if (const auto mib = Value(kCacheMiB, 0).toULongLong(); mib > 0) SetCacheMiB(mib);
   SetDecodeOptions({.sixteenBit = Value(kSixteenBit, false).toBool()});
   if (Value(kCheckerboard, false).toBool()) lenses_->GetLooks().SetCheckerboard(true);
-  if (Value(kStatusBar, false).toBool()) ShowStatusBar(true);
+  if (Value(kStatusBar, false).toBool()) statusLine_->Choose(true);
   const int bars =
       menuBar()->sizeHint().height() + (Status() ? statusBar()->sizeHint().height() : 0);
   resize(kInitialClientWidth, kInitialClientHeight + bars);
@@ -136,7 +137,6 @@ void Form1::ConnectMenus() {
   connect(menus_->mnuZoomOut, &QAction::triggered, this, &Form1::mnuZoomOut_Click);
   connect(menus_->mnuActualSize, &QAction::triggered, this, &Form1::mnuActualSize_Click);
   connect(menus_->mnuFit, &QAction::triggered, this, &Form1::mnuFit_Click);
-  connect(menus_->mnuStatusBar, &QAction::triggered, this, &Form1::mnuStatusBar_Click);
   connect(menus_->mnuFullScreen, &QAction::triggered, this, &Form1::mnuFullScreen_Click);
   connect(menus_->mnuReload, &QAction::triggered, this, &Form1::mnuReload_Click);
   connect(menus_->mnuNext, &QAction::triggered, this, &Form1::mnuNext_Click);
@@ -219,17 +219,6 @@ void Form1::UpdateItems() {
   if (transport_) transport_->Refresh();
 }
 
-void Form1::mnuStatusBar_Click() {
-  ShowStatusBar(menus_->mnuStatusBar->isChecked());
-  remembered::Remember(remembered::kStatusBar, menus_->mnuStatusBar->isChecked());
-}
-
-void Form1::ShowStatusBar(bool show) {
-  menus_->mnuStatusBar->setChecked(show);
-  statusLine_->Show(show);
-  UpdateItems();
-}
-
 // Pictures of 16 bits a channel, or not: wherever pictures are read.
 void Form1::SetDecodeOptions(const lumenor::DecodeOptions& options) {
   stage_->SetDecodeOptions(options);
@@ -237,16 +226,14 @@ void Form1::SetDecodeOptions(const lumenor::DecodeOptions& options) {
   statusLine_->SetDecodeOptions(options);
 }
 
-void Form1::Step(const std::function<QByteArray(Folder&)>& target, bool keepView) {
-  Folder& folder = stage_->PictureFolder();
-  stage_->Owner().Step([&folder, &target] { return target(folder); }, keepView);
+void Form1::mnuNext_Click() { stage_->Walk(&Folder::Next); }
+void Form1::mnuPrevious_Click() { stage_->Walk(&Folder::Previous); }
+void Form1::mnuFirst_Click() { stage_->Walk(&Folder::First); }
+void Form1::mnuLast_Click() { stage_->Walk(&Folder::Last); }
+// The picture shown read again, its view kept.
+void Form1::mnuReload_Click() {
+  stage_->Owner().Step([this] { return stage_->PictureFolder().Current(); }, true);
 }
-
-void Form1::mnuNext_Click() { Step(&Folder::Next); }
-void Form1::mnuPrevious_Click() { Step(&Folder::Previous); }
-void Form1::mnuFirst_Click() { Step(&Folder::First); }
-void Form1::mnuLast_Click() { Step(&Folder::Last); }
-void Form1::mnuReload_Click() { Step(&Folder::Current, true); }
 
 void Form1::SetFrameRate(FrameRate rate) {
   menus_->FrameRateItem(rate);
@@ -311,7 +298,7 @@ void Form1::changeEvent(QEvent* event) {
     menuBar()->setMinimumHeight(0);
     menuBar()->setMaximumHeight(QWIDGETSIZE_MAX);
   }
-  statusLine_->FullScreen(full, menus_->mnuStatusBar->isChecked());
+  statusLine_->FullScreen(full);
 }
 
 void Form1::mnuAbout_Click() {
@@ -390,27 +377,10 @@ bool Form1::Picture1_KeyDown(const QKeyEvent& event) {
     mnuFullScreen_Click();
     return true;
   }
-  // Paused after play, Left and Right step a frame.
-  if (event.key() == Qt::Key_Left || event.key() == Qt::Key_Right)
-    if (transport_->StepFrame(event.key() == Qt::Key_Left ? -1 : 1)) return true;
-  // With nothing left to pan that way, the arrows and Home and End walk the folder instead.
-  if (!stage_->PictureFolder().Current().isEmpty()) {
-    const bool fitsAcross = Picture1_->Width() <= ScaleWidth();
-    const bool fitsBoth = fitsAcross && Picture1_->Height() <= ScaleHeight();
-    const struct {
-      int key;
-      bool walks;
-      void (Form1::*step)();
-    } walks[] = {{Qt::Key_Right, fitsAcross, &Form1::mnuNext_Click},
-                 {Qt::Key_Left, fitsAcross, &Form1::mnuPrevious_Click},
-                 {Qt::Key_Home, fitsBoth, &Form1::mnuFirst_Click},
-                 {Qt::Key_End, fitsBoth, &Form1::mnuLast_Click}};
-    for (const auto& w : walks)
-      if (event.key() == w.key && w.walks) {
-        (this->*w.step)();
-        return true;
-      }
-  }
+  // Frame steps and walks first, where the view has nothing to pan.
+  const bool fitsAcross = Picture1_->Width() <= ScaleWidth();
+  if (transport_->KeyWalks(event.key(), fitsAcross, fitsAcross && Picture1_->Height() <= ScaleHeight()))
+    return true;
   return viewport_->PanByKey(event.key());
 }
 

@@ -75,7 +75,6 @@ class Form1 : public QMainWindow {
   // The frame cache's budget (--cache, the settings).
   void SetCacheMiB(std::uint64_t mib);
   void mnuExit_Click();
-  void mnuStatusBar_Click();
   void mnuAbout_Click();
   void mnuZoomIn_Click();
   void mnuZoomOut_Click();
@@ -114,10 +113,7 @@ class Form1 : public QMainWindow {
   bool Picture1_KeyDown(const QKeyEvent& event);
   void Picture1_Wheel(const QWheelEvent& event);
   void ConnectMenus();
-  // A step pauses a flipbook first, so that it goes on from the frame shown.
-  void Step(const std::function<QByteArray(Folder&)>& target, bool keepView = false);
   void UpdateItems();
-  void ShowStatusBar(bool show);
   void SetDecodeOptions(const lumenor::DecodeOptions& options);
 
   Dialogs& dialogs_;

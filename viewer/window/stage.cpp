@@ -305,6 +305,10 @@ void Stage::SetCompared(const QByteArray& folder, const std::optional<Sequence>&
     book_->FramePlayer().Seek(*frameShown_);
 }
 
+void Stage::Walk(QByteArray (Folder::*to)()) {
+  owner_.Step([this, to] { return (folder_->*to)(); });
+}
+
 void Stage::SetLook(const lumenor::Look& look) {
   look_ = look;
   if (canvas_.SetLook(look)) viewport_.CanvasSized();

@@ -40,6 +40,8 @@ class Stage : public QObject, public ScreenOwner::Host {
   ScreenOwner& Owner() { return owner_; }
   const ScreenOwner& Owner() const { return owner_; }
   Folder& PictureFolder() const { return *folder_; }
+  // A step of the walk through the folder.
+  void Walk(QByteArray (Folder::*to)());
   Flipbook& Book() const { return *book_; }
   Player& FramePlayer() const;
 

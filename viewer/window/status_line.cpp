@@ -1,18 +1,31 @@
 #include "status_line.h"
 
+#include <QAction>
 #include <QMainWindow>
 #include <QStatusBar>
 
 #include "lenses.h"
 #include "picture1.h"
+#include "remembered.h"
 #include "status_readout.h"
 
-StatusLine::StatusLine(QMainWindow& window, Picture1& canvas, Lenses& lenses)
-    : QObject(&window), window_(window), canvas_(canvas), lenses_(lenses) {}
+StatusLine::StatusLine(QMainWindow& window, Picture1& canvas, Lenses& lenses, QAction& item)
+    : QObject(&window), window_(window), canvas_(canvas), lenses_(lenses), item_(item) {
+  connect(&item_, &QAction::triggered, this, [this](bool checked) {
+    Choose(checked);
+    remembered::Remember(remembered::kStatusBar, checked);
+  });
+}
 
 StatusLine::~StatusLine() = default;
 
 bool StatusLine::Showing() const { return readout_ && window_.statusBar()->isVisible(); }
+
+void StatusLine::Choose(bool show) {
+  item_.setChecked(show);
+  Show(show);
+  emit chosen();
+}
 
 void StatusLine::Show(bool show) {
   if (show && !readout_) {
@@ -24,8 +37,8 @@ void StatusLine::Show(bool show) {
   if (!show && readout_) readout_->PointerLeft();
 }
 
-void StatusLine::FullScreen(bool full, bool chosen) {
-  if (readout_) window_.statusBar()->setVisible(!full && chosen);
+void StatusLine::FullScreen(bool full) {
+  if (readout_) window_.statusBar()->setVisible(!full && item_.isChecked());
 }
 
 void StatusLine::SetDecodeOptions(const lumenor::DecodeOptions& options) {

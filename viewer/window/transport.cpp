@@ -77,11 +77,27 @@ void Transport::Shuttle(int direction) {
   owner.Play();
 }
 
-bool Transport::StepFrame(int delta) {
-  if (stage_.Owner().GetState() != ScreenOwner::State::kPaused || !stage_.FrameShown())
-    return false;
-  stage_.Owner().Seek(stage_.Book().StepFrom(*stage_.FrameShown(), delta));
-  return true;
+bool Transport::KeyWalks(int key, bool fitsAcross, bool fitsBoth) {
+  const bool arrow = key == Qt::Key_Left || key == Qt::Key_Right;
+  if (arrow && stage_.Owner().GetState() == ScreenOwner::State::kPaused && stage_.FrameShown()) {
+    stage_.Owner().Seek(stage_.Book().StepFrom(*stage_.FrameShown(), key == Qt::Key_Left ? -1 : 1));
+    return true;
+  }
+  if (stage_.PictureFolder().Current().isEmpty()) return false;
+  const struct {
+    int key;
+    bool walks;
+    QByteArray (Folder::*to)();
+  } walks[] = {{Qt::Key_Right, fitsAcross, &Folder::Next},
+               {Qt::Key_Left, fitsAcross, &Folder::Previous},
+               {Qt::Key_Home, fitsBoth, &Folder::First},
+               {Qt::Key_End, fitsBoth, &Folder::Last}};
+  for (const auto& w : walks)
+    if (key == w.key && w.walks) {
+      stage_.Walk(w.to);
+      return true;
+    }
+  return false;
 }
 
 void Transport::SetIn(bool reset) {

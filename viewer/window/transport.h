@@ -24,9 +24,10 @@ class Transport : public QObject {
   void Play(int direction);
   // J and L: plays that way, twice as fast at each press while it plays that way, up to 8 times.
   void Shuttle(int direction);
-  // Left and Right while paused after play: a frame on or back within in..out. False when they
-  // do not step (the window walks or pans instead).
-  bool StepFrame(int delta);
+  // Left and Right while paused after play: a frame on or back within in..out. Otherwise, with
+  // nothing left to pan that way (the canvas fits across, or for Home and End both ways), the
+  // arrows and Home and End walk the folder. False when the key does neither (the view pans).
+  bool KeyWalks(int key, bool fitsAcross, bool fitsBoth);
   // The displays follow the frame shown and the state of things.
   void Refresh();
   // Full screen shows the picture alone: the timeline goes until the window comes back.
