@@ -138,11 +138,15 @@ void PictureLayer::Restyle() {
     shownOwn_ = !shown_.isNull();
   }
   if (shownOwn_) {
-    shown_.fill(Empty());
+    // Every row written is made again below; only a picture still loading has others to clear.
+    if (written_.top > 0 || written_.bottom < picture_.height() - 1) shown_.fill(Empty());
     if (!written_.Empty()) ShowRows(written_.top, written_.bottom);
-  } else {
+  } else if (shown_.isNull() || !shown_.isDetached() ||
+             shown_.width() * shown_.height() != picture_.width() * picture_.height()) {
     shown_ = QImage();
   }
+  // Otherwise the memory is kept for the next look over this picture: pages the process already
+  // has are written several times faster than fresh ones.
   shownFor_ = look_;
   pending_ = {};
   stale_ = {};
