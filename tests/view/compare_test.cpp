@@ -6,6 +6,7 @@
 #include <QStatusBar>
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <cmath>
 #include <functional>
@@ -17,6 +18,8 @@
 #include "lenses.h"
 #include "picture_test.h"
 #include "player.h"
+#include "scene.h"
+#include "view_look.h"
 #include "folder.h"
 #include "status_readout.h"
 
@@ -271,3 +274,69 @@ TEST_F(CompareTest, WhilePlayingBComesWithEachFrame) {
 }
 
 }  // namespace
+
+// Large pictures are made on two cores: every pixel as one shower over the whole picture makes it,
+// and the difference as the pixel-by-pixel reading gives it, with the seam between the halves
+// (and its neighbours) among them. Odd sizes, so that the halves differ by a row.
+TEST(LargeLayers, PicturesMadeInHalvesAsInOne) {
+  using lumenor::Pixel;
+  constexpr int kWidth = 1031, kHeight = 1077;
+  const auto pattern = [](unsigned seed, bool alpha) {
+    QImage image(kWidth, kHeight, QImage::Format_ARGB32);
+    for (int y = 0; y < kHeight; ++y) {
+      auto* row = reinterpret_cast<Pixel*>(image.scanLine(y));
+      for (int x = 0; x < kWidth; ++x) {
+        const auto h = (static_cast<unsigned>(x) * 2654435761u) ^ (static_cast<unsigned>(y) * 40503u + seed);
+        row[x] = (h & 0x00FFFFFFu) | (alpha ? (h >> 7 & 0xFF000000u) : 0xFF000000u);
+      }
+    }
+    return image;
+  };
+  const QImage stored = pattern(1, true), picture = pattern(2, false), other = pattern(3, false);
+  const lumenor::Orientation upright;
+  const struct {
+    const char* what;
+    lumenor::Look look;
+  } looks[] = {
+      {"red, turned right", {lumenor::Channel::kRed, false, upright.RotatedRight()}},
+      {"luminance, mirrored", {lumenor::Channel::kLuminance, false, upright.MirroredHorizontally()}},
+      {"colour over the checkerboard, turned left",
+       {lumenor::Channel::kColour, true, upright.RotatedLeft()}},
+  };
+  for (const auto& c : looks) {
+    Scene scene;
+    scene.A().SetPicture(picture, stored);
+    scene.SetLook(c.look);
+    const auto size = c.look.orientation.Shown({kWidth, kHeight});
+    std::vector<Pixel> want(static_cast<std::size_t>(size.width) * size.height);
+    lumenor::RowShower().Show(c.look, reinterpret_cast<const Pixel*>(picture.constBits()), kWidth,
+                              reinterpret_cast<const lumenor::StoredPixel*>(stored.constBits()),
+                              kWidth, kWidth, kHeight, 0, kHeight - 1, want.data(),
+                              static_cast<std::size_t>(size.width));
+    const QImage& shown = scene.A().Shown();
+    ASSERT_EQ(shown.size(), QSize(size.width, size.height)) << c.what;
+    for (int y = 0; y < size.height; ++y)
+      ASSERT_EQ(std::memcmp(shown.constScanLine(y), want.data() + std::size_t(y) * size.width,
+                            std::size_t(size.width) * sizeof(Pixel)),
+                0)
+          << c.what << ", row " << y;
+  }
+  for (const int gain : {1, 16}) {
+    Scene scene;
+    scene.A().SetPicture(picture, QImage());
+    scene.B().SetPicture(other, QImage());
+    scene.SetCompare({.comparing = true, .mode = lumenor::CompareMode::kDifference, .gain = gain});
+    const QImage& difference = scene.Difference();
+    ASSERT_EQ(difference.size(), QSize(kWidth, kHeight));
+    for (int y = 0; y < kHeight; ++y)
+      for (int x = 0; x < kWidth; ++x) {
+        const Pixel d = *scene.DifferenceAt({x, y});
+        const auto gained = [&](unsigned v) { return std::min(255u, v * unsigned(gain)); };
+        const Pixel want = lumenor::MakePixel(gained(lumenor::RedOf(d)), gained(lumenor::GreenOf(d)),
+                                              gained(lumenor::BlueOf(d)));
+        ASSERT_EQ(reinterpret_cast<const Pixel*>(difference.constScanLine(y))[x] & 0xFFFFFFu,
+                  want & 0xFFFFFFu)
+            << "gain " << gain << " at (" << x << ", " << y << ")";
+      }
+  }
+}

@@ -1,7 +1,9 @@
 #include "picture_layer.h"
 
 #include <QRegion>
+#include <cstdint>
 #include <cstring>
+#include <thread>
 #include <utility>
 
 #include "backing_image.h"
@@ -140,7 +142,7 @@ void PictureLayer::Restyle() {
   if (shownOwn_) {
     // Every row written is made again below; only a picture still loading has others to clear.
     if (written_.top > 0 || written_.bottom < picture_.height() - 1) shown_.fill(Empty());
-    if (!written_.Empty()) ShowRows(written_.top, written_.bottom);
+    if (!written_.Empty()) ShowAllRows(written_.top, written_.bottom);
   } else if (shown_.isNull() || !shown_.isDetached() ||
              shown_.width() * shown_.height() != picture_.width() * picture_.height()) {
     shown_ = QImage();
@@ -156,15 +158,35 @@ void PictureLayer::Restyle() {
   ForgetScaled();
 }
 
+void PictureLayer::ShowAllRows(int top, int bottom) {
+  // Much of the cost is memory the kernel hands over page by page, which two cores do at twice
+  // the pace; the halves write pixels of their own.
+  constexpr std::int64_t kHalvedFrom = 1 << 20;  // pixels
+  if (std::int64_t{bottom - top + 1} * picture_.width() < kHalvedFrom ||
+      std::thread::hardware_concurrency() < 2) {
+    ShowRows(top, bottom);
+    return;
+  }
+  auto* out = reinterpret_cast<Pixel*>(shown_.bits());
+  const int middle = top + (bottom - top + 1) / 2;
+  std::thread lower([&] { ShowRows(middle, bottom, secondShower_, out); });
+  ShowRows(top, middle - 1, shower_, out);
+  lower.join();
+}
+
 QRect PictureLayer::ShowRows(int top, int bottom) {
+  return ShowRows(top, bottom, shower_, shownOwn_ ? reinterpret_cast<Pixel*>(shown_.bits()) : nullptr);
+}
+
+QRect PictureLayer::ShowRows(int top, int bottom, lumenor::RowShower& shower, Pixel* out) {
   const int width = picture_.width(), height = picture_.height();
   if (!shownOwn_) return {0, top, width, bottom - top + 1};
-  shower_.Show(look_, reinterpret_cast<const Pixel*>(picture_.constBits()),
+  shower.Show(look_, reinterpret_cast<const Pixel*>(picture_.constBits()),
                static_cast<std::size_t>(picture_.bytesPerLine()) / sizeof(Pixel),
                HasStored() ? reinterpret_cast<const lumenor::StoredPixel*>(stored_.constBits())
                            : nullptr,
                static_cast<std::size_t>(stored_.bytesPerLine()) / sizeof(Pixel), width, height,
-               top, bottom, reinterpret_cast<Pixel*>(shown_.bits()),
+               top, bottom, out,
                static_cast<std::size_t>(shown_.bytesPerLine()) / sizeof(Pixel));
   const lumenor::Orientation::Size size{width, height};
   const auto a = look_.orientation.ShownAt({0, top}, size);

@@ -120,6 +120,10 @@ class PictureLayer {
   void Restyle();
   // Makes picture rows top..bottom of the shown picture; returns where they are shown.
   QRect ShowRows(int top, int bottom);
+  // The same into the shown picture's pixels at out, with a shower of its own.
+  QRect ShowRows(int top, int bottom, lumenor::RowShower& shower, lumenor::Pixel* out);
+  // The same for many rows at once, on two cores where the picture is large.
+  void ShowAllRows(int top, int bottom);
   // Rows written since the last CatchUp or progress point, as shown.
   QRect ShowPending();
   // What unwritten rows hold in the shown picture.
@@ -147,7 +151,7 @@ class PictureLayer {
   lumenor::Look shownFor_;  // the look shown_ was made for
   QImage shown_;            // made from the picture for the look, when shownOwn_
   bool shownOwn_ = false;
-  lumenor::RowShower shower_;
+  lumenor::RowShower shower_, secondShower_;
   // Picture rows written since the picture was all background, and since they were last shown.
   Rows written_, pending_;
   QRect stale_;  // of the shown picture: scaled, it is out of date

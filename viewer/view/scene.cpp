@@ -4,8 +4,12 @@
 #include <QPainter>
 #include <QRegion>
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <thread>
+#include <vector>
 
+#include "backing_image.h"
 #include "blend.h"
 
 using lumenor::CompareMode;
@@ -105,26 +109,44 @@ void Scene::UpdateDifference() {
   if (!b_.TakeShownChanges().isEmpty()) differenceAll_ = true;
   const QSize size = a_.ShownSize();
   if (difference_.Picture().size() != size) {
-    if (!difference_.SetSize(size.width(), size.height())) return;
+    // Every row is made below: memory without the clearing a picture being loaded needs.
+    const QImage made = AllocateImage(size.width(), size.height());
+    if (made.isNull()) return;
+    difference_.SetPicture(made, QImage());
     differenceAll_ = true;
   }
   if (differenceAll_) rows = QRect(QPoint(0, 0), size);
   rows &= QRect(QPoint(0, 0), size);
   differenceAll_ = false;
   if (rows.isEmpty()) return;
+  std::vector<Pixel*> outs;
+  for (int y = rows.top(); y <= rows.bottom(); ++y) outs.push_back(difference_.Scanline(y));
   const QSize sizeB = b_.ShownSize();
   const int both = std::min(size.width(), sizeB.width());
   const auto gain = static_cast<unsigned>(compare_.gain);
-  for (int y = rows.top(); y <= rows.bottom(); ++y) {
-    Pixel* out = difference_.Scanline(y);
-    const Pixel* a = OpaqueRow(a_, y, rowA_);
-    if (y >= sizeB.height() || b_.Shown().isNull()) {
-      std::memcpy(out, a, static_cast<std::size_t>(size.width()) * sizeof(Pixel));
-      continue;
+  const auto make = [&](int top, int bottom, std::vector<Pixel>& rowA, std::vector<Pixel>& rowB) {
+    for (int y = top; y <= bottom; ++y) {
+      Pixel* out = outs[static_cast<std::size_t>(y - rows.top())];
+      const Pixel* a = OpaqueRow(a_, y, rowA);
+      if (y >= sizeB.height() || b_.Shown().isNull()) {
+        std::memcpy(out, a, static_cast<std::size_t>(size.width()) * sizeof(Pixel));
+        continue;
+      }
+      lumenor::DifferenceRow(a, OpaqueRow(b_, y, rowB), gain, out, static_cast<std::size_t>(both));
+      std::memcpy(out + both, a + both,
+                  static_cast<std::size_t>(size.width() - both) * sizeof(Pixel));
     }
-    lumenor::DifferenceRow(a, OpaqueRow(b_, y, rowB_), gain, out, static_cast<std::size_t>(both));
-    std::memcpy(out + both, a + both, static_cast<std::size_t>(size.width() - both) * sizeof(Pixel));
-  }
+  };
+  // A whole large picture in two halves at once: most of its cost is memory the kernel hands
+  // over page by page, which two cores do at twice the pace.
+  constexpr std::int64_t kHalvedFrom = 1 << 20;  // pixels
+  if (std::int64_t{rows.height()} * size.width() < kHalvedFrom || std::thread::hardware_concurrency() < 2)
+    return make(rows.top(), rows.bottom(), rowA_, rowB_);
+  const int middle = rows.top() + rows.height() / 2;
+  std::vector<Pixel> rowA, rowB;
+  std::thread lower([&] { make(middle, rows.bottom(), rowA, rowB); });
+  make(rows.top(), middle - 1, rowA_, rowB_);
+  lower.join();
 }
 
 const QImage& Scene::Difference() {
