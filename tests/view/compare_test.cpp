@@ -11,6 +11,7 @@
 #include <cmath>
 #include <functional>
 #include <string>
+#include <tuple>
 
 #include "area_average.h"
 #include "comparison.h"
@@ -141,6 +142,31 @@ TEST_F(CompareTest, PixelLockedAtAZoom) {
       ASSERT_LE(std::abs(qBlue(have) - want[0]), 1.0) << x << ", " << y;
       ASSERT_LE(std::abs(qRed(have) - want[2]), 1.0) << x << ", " << y;
     }
+}
+
+// At 100 % a difference taller than the window is made as its rows come into view: each row on
+// screen after a pan, and after a change of gain, is the difference of its own row.
+TEST_F(CompareTest, ADifferenceTallerThanTheWindowIsRightWhereverItIsPanned) {
+  const auto planesA = sgi::Pattern(40, 3000, 3, 1), planesB = sgi::Pattern(40, 3000, 3, 2);
+  ASSERT_TRUE(OpenAndCompare(Picture("a.rgb", planesA), Picture("b.rgb", planesB)));
+  const auto a = testing_support::Expected(planesA, lumenor::kWorkspaceGrey);
+  const auto b = testing_support::Expected(planesB, lumenor::kWorkspaceGrey);
+  Item("mnuDifference").trigger();
+  const auto shows = [&](int gain) {
+    const int top = form_.Canvas().CanvasRect().top(), height = form_.ScaleHeight();
+    return Shows(0, 40, height, [&](int x, int y) {
+      return Difference(At(a, 40, x, y - top), At(b, 40, x, y - top), gain);
+    });
+  };
+  EXPECT_EQ(shows(1), "") << "the top";
+  for (const auto& [key, gainItem, gain] : {std::tuple{Qt::Key_End, "mnuGain1", 1},
+                                            std::tuple{Qt::Key_End, "mnuGain4", 4},
+                                            std::tuple{Qt::Key_Home, "mnuGain4", 4}}) {
+    Item(gainItem).trigger();
+    QTest::keyClick(&form_.Canvas(), key);
+    EXPECT_EQ(form_.Canvas().CanvasRect().top() < 0, key == Qt::Key_End) << "panned";
+    EXPECT_EQ(shows(gain), "") << "gain " << gain << (key == Qt::Key_End ? ", the bottom" : ", the top");
+  }
 }
 
 TEST_F(CompareTest, ABOfAnotherSizeLiesAtTheTopLeft) {

@@ -11,36 +11,42 @@ namespace {
 
 // The decoder's canvas for a picture loaded aside: a backing image of its own. A row is filled
 // with the background when the decoder first asks for it and, after the load, wherever it never
-// did. It starts at 25 x 19 as the window's canvas does.
+// did. It starts at 25 x 19 as the window's canvas does. For stored values alone, the picture is
+// one row that every row of the load goes through.
 class AsideCanvas final : public lumenor::Canvas {
  public:
-  AsideCanvas(lumenor::Pixel background, const std::atomic<bool>& cancelled)
-      : background_(background), cancelled_(cancelled), image_(AllocateImage(25, 19)) {
-    image_.fill(background_);
-    touched_.assign(19, true);
+  using Keep = QuietReload::Keep;
+
+  AsideCanvas(lumenor::Pixel background, Keep keep, const std::atomic<bool>& cancelled)
+      : background_(background), keep_(keep), cancelled_(cancelled) {
+    Resize(25, 19);
   }
 
-  int Width() const override { return image_.width(); }
-  int Height() const override { return image_.height(); }
+  int Width() const override { return width_; }
+  int Height() const override { return height_; }
   bool Resize(int width, int height) override {
-    QImage resized = AllocateImage(width, height);
+    QImage resized = AllocateImage(width, keep_ == Keep::kStoredOnly ? 1 : height);
     if (resized.isNull()) return false;
     image_ = resized;
+    width_ = width;
+    height_ = height;
     stored_ = QImage();
-    touched_.assign(static_cast<std::size_t>(height), false);
+    touched_.assign(static_cast<std::size_t>(image_.height()), false);
     return true;
   }
   lumenor::Pixel* Scanline(int y) override {
+    if (keep_ == Keep::kStoredOnly) y = 0;
     auto* row = reinterpret_cast<lumenor::Pixel*>(image_.scanLine(y));
-    if (!touched_[static_cast<std::size_t>(y)]) {
+    if (!touched_[static_cast<std::size_t>(y)] || keep_ == Keep::kStoredOnly) {
       std::fill_n(row, image_.width(), background_);
       touched_[static_cast<std::size_t>(y)] = true;
     }
     return row;
   }
   lumenor::StoredPixel* StoredScanline(int y) override {
+    if (keep_ == Keep::kPicture) return nullptr;
     if (stored_.isNull()) {
-      stored_ = AllocateImage(image_.width(), image_.height(), QImage::Format_ARGB32);
+      stored_ = AllocateImage(width_, height_, QImage::Format_ARGB32);
       if (stored_.isNull()) return nullptr;
       stored_.fill(0u);
     }
@@ -55,14 +61,17 @@ class AsideCanvas final : public lumenor::Canvas {
   // The picture, rows the load never reached as background; null when the load failed.
   AsidePicture Finish() {
     if (!error_.isEmpty() || cancelled_ || title_.empty()) return {{}, {}, {}, error_};
+    if (keep_ == Keep::kStoredOnly) return {{}, stored_, QString::fromStdString(title_), {}};
     for (int y = 0; y < image_.height(); ++y) Scanline(y);
     return {image_, stored_, QString::fromStdString(title_), {}};
   }
 
  private:
   lumenor::Pixel background_;
+  Keep keep_;
   const std::atomic<bool>& cancelled_;
   QImage image_;
+  int width_ = 0, height_ = 0;
   QImage stored_;
   std::vector<bool> touched_;
   std::string title_;
@@ -88,12 +97,12 @@ void QuietReload::Join() {
 }
 
 void QuietReload::Start(const QByteArray& path, lumenor::Pixel background,
-                        const lumenor::DecodeOptions& options) {
+                        const lumenor::DecodeOptions& options, Keep keep) {
   Join();
   const int generation = ++generation_;
   running_ = true;
-  thread_ = std::thread([this, path, background, generation, options] {
-    AsideCanvas canvas(background, cancelled_);
+  thread_ = std::thread([this, path, background, generation, options, keep] {
+    AsideCanvas canvas(background, keep, cancelled_);
     lumenor::LoadImageFile(path.toStdString(), canvas, options);
     if (cancelled_) return;
     const AsidePicture loaded = canvas.Finish();

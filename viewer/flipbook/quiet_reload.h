@@ -34,10 +34,14 @@ class QuietReload : public QObject {
   QuietReload(const QuietReload&) = delete;
   QuietReload& operator=(const QuietReload&) = delete;
 
-  // Loads path (the system's bytes), pictures with alpha over background. A load under way is
-  // given up first: only the latest is reported.
+  // What a load keeps: the picture (with alpha, over background), also its stored values (a
+  // picture with alpha), or those values alone (the picture's pixels go by a row at a time).
+  enum class Keep { kPicture, kPictureAndStored, kStoredOnly };
+
+  // Loads path (the system's bytes). A load under way is given up first: only the latest is
+  // reported. A load of stored values alone succeeds when loaded.stored is not null.
   void Start(const QByteArray& path, lumenor::Pixel background,
-             const lumenor::DecodeOptions& options = {});
+             const lumenor::DecodeOptions& options = {}, Keep keep = Keep::kPicture);
   // Gives up a load under way; nothing is reported for it.
   void Cancel();
   bool Running() const { return running_; }

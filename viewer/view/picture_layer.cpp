@@ -43,6 +43,7 @@ bool PictureLayer::SetSize(int width, int height) {
   }
   picture_ = resized;
   stored_ = QImage();
+  keepStored_ = look_.NeedsStored();
   // What was kept of the rows written before is written still.
   if (!written_.Empty()) written_ = {written_.top, std::min(written_.bottom, height - 1)};
   pending_ = {};
@@ -58,6 +59,7 @@ void PictureLayer::Clear() {
     picture_ = AllocateImage(picture_.width(), picture_.height());
   if (!picture_.isNull()) picture_.fill(background_);
   stored_ = QImage();
+  keepStored_ = look_.NeedsStored();
   written_ = pending_ = {};
   Restyle();
 }
@@ -103,6 +105,7 @@ Pixel* PictureLayer::Scanline(int y) {
 }
 
 lumenor::StoredPixel* PictureLayer::StoredScanline(int y) {
+  if (!keepStored_) return nullptr;
   if (stored_.isNull()) {
     stored_ = AllocateImage(picture_.width(), picture_.height(), QImage::Format_ARGB32);
     if (stored_.isNull()) return nullptr;  // shown from the picture as loaded, then
@@ -113,6 +116,13 @@ lumenor::StoredPixel* PictureLayer::StoredScanline(int y) {
   written_.Add(y, y);
   pending_.Add(y, y);
   return reinterpret_cast<lumenor::StoredPixel*>(stored_.scanLine(y));
+}
+
+void PictureLayer::SetStored(const QImage& stored) {
+  if (stored.size() != picture_.size()) return;
+  scaling_.Wait();
+  stored_ = stored;
+  Restyle();
 }
 
 void PictureLayer::SetLook(const lumenor::Look& look) {
@@ -132,8 +142,10 @@ void PictureLayer::Restyle() {
   if (own) {
     const auto size = look_.orientation.Shown({picture_.width(), picture_.height()});
     const QImage::Format format = translucent ? kTranslucent : QImage::Format_RGB32;
-    if (shown_.size() != QSize(size.width, size.height) || shown_.format() != format ||
-        !shown_.isDetached())
+    if (shown_.size() != QSize(size.width, size.height) || !shown_.isDetached())
+      shown_ = QImage();
+    // Both formats are 32 bits a pixel, and every pixel is made again below.
+    else if (shown_.format() != format && !shown_.reinterpretAsFormat(format))
       shown_ = QImage();
     if (shown_.isNull()) shown_ = AllocateImage(size.width, size.height, format);
     // Without the memory the picture is shown as it is.

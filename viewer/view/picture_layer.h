@@ -49,11 +49,15 @@ class PictureLayer {
   void SetShown(const QImage& shown, const QImage& scaled, Zoom scaledZoom, const QRect& scaledRect,
                 const lumenor::Look& madeFor);
 
-  // A load's rows. Stored values are kept only for a picture with alpha, once asked for.
+  // A load's rows. Stored values are kept only for a picture with alpha, and only when the look
+  // at the start of the load shows them (a channel, the checkerboard): otherwise StoredScanline
+  // gives none, and the picture takes no more memory than its pixels.
   lumenor::Pixel* Scanline(int y);
   lumenor::StoredPixel* StoredScanline(int y);
   const QImage& Picture() const { return picture_; }
   bool HasStored() const { return !stored_.isNull(); }
+  // The stored values of the picture held, loaded apart from it (Format_ARGB32, its size).
+  void SetStored(const QImage& stored);
 
   void SetLook(const lumenor::Look& look);
   const lumenor::Look& GetLook() const { return look_; }
@@ -147,6 +151,7 @@ class PictureLayer {
   lumenor::Pixel background_ = lumenor::MakePixel(0, 0, 0);
   QImage picture_;  // as loaded, Format_RGB32
   QImage stored_;   // a picture with alpha: its stored values, Format_ARGB32
+  bool keepStored_ = false;  // for the load under way
   lumenor::Look look_;
   lumenor::Look shownFor_;  // the look shown_ was made for
   QImage shown_;            // made from the picture for the look, when shownOwn_

@@ -67,7 +67,7 @@ QRect Scene::CatchUp(lumenor::Zoom zoom) {
   if (!compare_.comparing) return a;
   const QRect b = b_.CatchUp(zoom);
   if (compare_.mode != CompareMode::kDifference) return a | b;
-  UpdateDifference();
+  UpdateDifference(0, a_.ShownSize().height() - 1);
   return difference_.CatchUp(zoom);
 }
 
@@ -104,8 +104,8 @@ const Pixel* Scene::OpaqueRow(const PictureLayer& layer, int y, std::vector<Pixe
   return row.data();
 }
 
-void Scene::UpdateDifference() {
-  QRect rows = a_.TakeShownChanges();
+void Scene::UpdateDifference(int top, int bottom) {
+  const QRect changed = a_.TakeShownChanges();
   if (!b_.TakeShownChanges().isEmpty()) differenceAll_ = true;
   const QSize size = a_.ShownSize();
   if (difference_.Picture().size() != size) {
@@ -115,18 +115,30 @@ void Scene::UpdateDifference() {
     difference_.SetPicture(made, QImage());
     differenceAll_ = true;
   }
-  if (differenceAll_) rows = QRect(QPoint(0, 0), size);
-  rows &= QRect(QPoint(0, 0), size);
-  differenceAll_ = false;
-  if (rows.isEmpty()) return;
+  if (differenceAll_) {
+    made_.assign(static_cast<std::size_t>(size.height()), false);
+    differenceAll_ = false;
+  } else {
+    const QRect rows = changed & QRect(QPoint(0, 0), size);
+    for (int y = rows.top(); y <= rows.bottom(); ++y) made_[static_cast<std::size_t>(y)] = false;
+  }
+  std::vector<int> wanted;
+  for (int y = std::max(top, 0); y <= std::min(bottom, size.height() - 1); ++y)
+    if (!made_[static_cast<std::size_t>(y)]) wanted.push_back(y);
+  if (wanted.empty()) return;
   std::vector<Pixel*> outs;
-  for (int y = rows.top(); y <= rows.bottom(); ++y) outs.push_back(difference_.Scanline(y));
+  for (const int y : wanted) {
+    outs.push_back(difference_.Scanline(y));
+    made_[static_cast<std::size_t>(y)] = true;
+  }
   const QSize sizeB = b_.ShownSize();
   const int both = std::min(size.width(), sizeB.width());
   const auto gain = static_cast<unsigned>(compare_.gain);
-  const auto make = [&](int top, int bottom, std::vector<Pixel>& rowA, std::vector<Pixel>& rowB) {
-    for (int y = top; y <= bottom; ++y) {
-      Pixel* out = outs[static_cast<std::size_t>(y - rows.top())];
+  const auto make = [&](std::size_t first, std::size_t end, std::vector<Pixel>& rowA,
+                        std::vector<Pixel>& rowB) {
+    for (std::size_t i = first; i < end; ++i) {
+      const int y = wanted[i];
+      Pixel* out = outs[i];
       const Pixel* a = OpaqueRow(a_, y, rowA);
       if (y >= sizeB.height() || b_.Shown().isNull()) {
         std::memcpy(out, a, static_cast<std::size_t>(size.width()) * sizeof(Pixel));
@@ -137,20 +149,21 @@ void Scene::UpdateDifference() {
                   static_cast<std::size_t>(size.width() - both) * sizeof(Pixel));
     }
   };
-  // A whole large picture in two halves at once: most of its cost is memory the kernel hands
-  // over page by page, which two cores do at twice the pace.
-  constexpr std::int64_t kHalvedFrom = 1 << 20;  // pixels
-  if (std::int64_t{rows.height()} * size.width() < kHalvedFrom || std::thread::hardware_concurrency() < 2)
-    return make(rows.top(), rows.bottom(), rowA_, rowB_);
-  const int middle = rows.top() + rows.height() / 2;
+  // Many rows in two halves at once: most of their cost is memory the kernel hands over page by
+  // page, which two cores do at twice the pace.
+  constexpr std::size_t kHalvedFrom = 1 << 20;  // pixels
+  const std::size_t count = wanted.size();
+  if (count * static_cast<std::size_t>(size.width()) < kHalvedFrom ||
+      std::thread::hardware_concurrency() < 2)
+    return make(0, count, rowA_, rowB_);
   std::vector<Pixel> rowA, rowB;
-  std::thread lower([&] { make(middle, rows.bottom(), rowA, rowB); });
-  make(rows.top(), middle - 1, rowA_, rowB_);
+  std::thread lower([&] { make(count / 2, count, rowA, rowB); });
+  make(0, count / 2, rowA_, rowB_);
   lower.join();
 }
 
 const QImage& Scene::Difference() {
-  UpdateDifference();
+  UpdateDifference(0, a_.ShownSize().height() - 1);
   difference_.CatchUp(lumenor::Zoom{1, 1});
   return difference_.Shown();
 }
@@ -191,10 +204,18 @@ void Scene::Paint(QPainter& painter, const QRect& exposed, const ViewGeometry& v
       return PaintLayer(a_, painter, exposed, 0, view);
     case CompareMode::kB:
       return PaintLayer(b_, painter, exposed, 0, view);
-    case CompareMode::kDifference:
-      UpdateDifference();
+    case CompareMode::kDifference: {
+      // At 100 % the rows on screen are enough (the rest are made when they come into view or
+      // something else needs them); at other zooms the scaled picture is made of all of them.
+      int top = 0, bottom = a_.ShownSize().height() - 1;
+      if (view.GetZoom() == ViewGeometry::kActualSize) {
+        top = std::max(top, -view.Top());
+        bottom = std::min(bottom, view.ScaleHeight() - 1 - view.Top());
+      }
+      UpdateDifference(top, bottom);
       difference_.CatchUp(view.GetZoom());
       return PaintLayer(difference_, painter, exposed, 0, view);
+    }
     case CompareMode::kWipe: {
       const int line = compare_.wipe;
       PaintLayer(a_, painter, exposed & QRect(0, 0, line, height), 0, view);

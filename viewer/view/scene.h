@@ -53,8 +53,8 @@ class Scene {
   // Paints layer's part of clip, with the client area's half (or whole) starting at originX.
   void PaintLayer(PictureLayer& layer, QPainter& painter, const QRect& clip, int originX,
                   const ViewGeometry& view);
-  // Brings the difference up to date with what changed in A and B.
-  void UpdateDifference();
+  // Brings rows top..bottom of the difference up to date with what changed in A and B.
+  void UpdateDifference(int top, int bottom);
   // A layer's shown pixel as it lies over the background.
   lumenor::Pixel Opaque(const PictureLayer& layer, QPoint shown) const;
   // Row y of a layer's shown picture as it lies over the background.
@@ -64,6 +64,7 @@ class Scene {
   PictureLayer a_, b_, difference_;
   lumenor::CompareView compare_;
   bool differenceAll_ = true;  // made afresh when next shown
+  std::vector<bool> made_;     // the difference's rows made since
   QImage checker_;             // one period of the checkerboard
   std::vector<lumenor::Pixel> rowA_, rowB_;
 };

@@ -13,6 +13,7 @@
 #include "menus.h"
 #include "picture1.h"
 #include "quiet_reload.h"
+#include "status_readout.h"
 
 using lumenor::CompareMode;
 using lumenor::CompareView;
@@ -81,7 +82,18 @@ void Comparison::CompareWith(const QByteArray& path) {
 void Comparison::SetDecodeOptions(const lumenor::DecodeOptions& options) { options_ = options; }
 
 void Comparison::LoadB(const QByteArray& path) {
-  loader_->Start(path, canvas_.BackColor().rgb(), options_);
+  loader_->Start(path, canvas_.BackColor().rgb(), options_,
+                 look_.NeedsStored() ? QuietReload::Keep::kPictureAndStored
+                     : QuietReload::Keep::kPicture);
+}
+
+void Comparison::SetLook(const lumenor::Look& look, bool framesCarryB) {
+  look_ = look;
+  if (!view_.comparing || shown_.isEmpty() || framesCarryB || !look_.NeedsStored() ||
+      canvas_.GetScene().B().HasStored() ||
+      !lumenor::HasAlpha(ShownPicture::HeaderOf(shown_).channels))
+    return;
+  LoadB(shown_);
 }
 
 void Comparison::Loaded(const QByteArray& path, const AsidePicture& loaded) {

@@ -11,6 +11,7 @@
 #include "compare_view.h"
 #include "image_header.h"
 #include "sequence.h"
+#include "view_look.h"
 
 class Menus;
 class Picture1;
@@ -52,6 +53,9 @@ class Comparison : public QObject {
   // A's picture is now the one at path: when A moved to another frame, B follows its frame
   // number, loaded aside unless the frame on screen brought B's with it.
   void AFollowed(const QByteArray& path, bool frameCarriesB = false);
+  // The look B is loaded for: B is loaded again with its stored values when the look shows them
+  // and B, a picture with alpha, was loaded without them (unless frames bring B's, made for it).
+  void SetLook(const lumenor::Look& look, bool framesCarryB);
   // Pictures of 16 bits a channel, as A's are.
   void SetDecodeOptions(const lumenor::DecodeOptions& options);
   // Shows mode (Tab's flip ends).
@@ -86,6 +90,7 @@ class Comparison : public QObject {
   QByteArray lastA_;  // A's file B last followed
   QuietReload* loader_ = nullptr;
   lumenor::CompareView view_;
+  lumenor::Look look_;  // what B is loaded for
   std::optional<lumenor::CompareMode> flippedFrom_;  // Tab showed B whole from this mode
   QByteArray chosen_;   // B as chosen, being loaded before comparing starts
   QByteArray shown_;    // B's file on screen

@@ -19,6 +19,7 @@ Lenses::Lenses(Menus& menus, Picture1& canvas, Viewport& viewport, Stage& stage,
       menus, canvas, [this] { return stage_.PictureFolder().Current(); }, this);
   connect(looks_, &Looks::changed, this, [this](const lumenor::Look& look) {
     stage_.SetLook(look);
+    comparison_->SetLook(look, stage_.AfterPlay());
     emit changed();
   });
   connect(comparison_, &Comparison::changed, this, [this] {

@@ -57,6 +57,8 @@ Stage::Stage(QMainWindow& window, Picture1& canvas, Viewport& viewport, Dialogs&
   });
   reloadAside_ = new QuietReload(this);
   connect(reloadAside_, &QuietReload::finished, this, &Stage::ReloadedAside);
+  storedLoad_ = new QuietReload(this);
+  connect(storedLoad_, &QuietReload::finished, this, &Stage::StoredLoaded);
 }
 
 Stage::~Stage() = default;
@@ -160,6 +162,9 @@ bool Stage::Load(const QByteArray& path, bool keepView) {
   framePath_.clear();
   missing_ = false;
   reloadAside_->Cancel();
+  storedLoad_->Cancel();
+  // The look as it stands decides what the load keeps.
+  if (canvas_.SetLook(look_)) viewport_.CanvasSized();
   beingWritten_ = false;
   lastLoaded_ = AbsolutePath(path);
   folder_->SetCurrent(path);
@@ -191,7 +196,29 @@ bool Stage::Load(const QByteArray& path, bool keepView) {
   if (owner_.EndLoad()) return false;
   canvas_.Refresh();
   dialogs_.Beep();
+  // A look chosen during the load that shows stored values the load did not keep.
+  Soon([this] { LoadStoredValues(); });
   return true;
+}
+
+// A channel or the checkerboard over a picture with alpha shows its stored values, which a load
+// keeps only when the look shows them (they take as much memory as the picture): they are read
+// from the file aside, the picture staying as it is meanwhile. True while they are on the way.
+bool Stage::LoadStoredValues() {
+  if (!look_.NeedsStored() || AfterPlay() || !shown_ || !owner_.Still() ||
+      !lumenor::HasAlpha(shown_->header.channels) || canvas_.GetScene().A().HasStored() ||
+      !(FileStamp::Of(shown_->path) == shown_->stamp))
+    return false;
+  storedLoad_->Start(shown_->path, canvas_.BackColor().rgb(), options_,
+                     QuietReload::Keep::kStoredOnly);
+  return true;
+}
+
+// The look waits for them, so that it never shows the picture's blended pixels as its values.
+void Stage::StoredLoaded(const QByteArray& path, const AsidePicture& loaded) {
+  if (shown_ && path == shown_->path && FileStamp::Of(path) == shown_->stamp && !AfterPlay())
+    canvas_.GetScene().A().SetStored(loaded.stored);
+  ApplyLook();
 }
 
 void Stage::ReloadAside() {
@@ -204,7 +231,9 @@ void Stage::ReloadAside() {
     emit changed();
     return owner_.ReloadedAside();
   }
-  reloadAside_->Start(folder_->Current(), canvas_.BackColor().rgb(), options_);
+  reloadAside_->Start(folder_->Current(), canvas_.BackColor().rgb(), options_,
+                      look_.NeedsStored() ? QuietReload::Keep::kPictureAndStored
+                                          : QuietReload::Keep::kPicture);
 }
 
 void Stage::CancelReloadAside() { reloadAside_->Cancel(); }
@@ -305,13 +334,18 @@ void Stage::SetCompared(const QByteArray& folder, const std::optional<Sequence>&
     book_->FramePlayer().Seek(*frameShown_);
 }
 
-void Stage::Walk(QByteArray (Folder::*to)()) {
-  owner_.Step([this, to] { return (folder_->*to)(); });
+void Stage::Walk(const std::function<QByteArray(Folder&)>& to) {
+  owner_.Step([this, &to] { return to(*folder_); });
 }
 
 void Stage::SetLook(const lumenor::Look& look) {
   look_ = look;
-  if (canvas_.SetLook(look)) viewport_.CanvasSized();
+  if (storedLoad_->Running() || LoadStoredValues()) return;  // with the values, below
+  ApplyLook();
+}
+
+void Stage::ApplyLook() {
+  if (canvas_.SetLook(look_)) viewport_.CanvasSized();
   UpdatePlayerView();
   if (!AfterPlay() || !frameShown_) return;
   // Frames are made for the look: a play goes on from the frame shown, and a frame made for

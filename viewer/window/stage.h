@@ -41,7 +41,7 @@ class Stage : public QObject, public ScreenOwner::Host {
   const ScreenOwner& Owner() const { return owner_; }
   Folder& PictureFolder() const { return *folder_; }
   // A step of the walk through the folder.
-  void Walk(QByteArray (Folder::*to)());
+  void Walk(const std::function<QByteArray(Folder&)>& to);
   Flipbook& Book() const { return *book_; }
   Player& FramePlayer() const;
 
@@ -101,6 +101,9 @@ class Stage : public QObject, public ScreenOwner::Host {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  bool LoadStoredValues();
+  void StoredLoaded(const QByteArray& path, const AsidePicture& loaded);
+  void ApplyLook();
   void ShowFrame(const PlayerFrame& frame);
   void RangeChanged();
   void ReloadedAside(const QByteArray& path, const AsidePicture& loaded);
@@ -112,6 +115,7 @@ class Stage : public QObject, public ScreenOwner::Host {
   Folder* folder_ = nullptr;  // the pictures around the one shown
   Flipbook* book_ = nullptr;
   QuietReload* reloadAside_ = nullptr;
+  QuietReload* storedLoad_ = nullptr;  // the stored values of the picture shown, when a look wants them
   ScreenOwner owner_{*this};
 
   std::optional<ShownPicture> shown_;
