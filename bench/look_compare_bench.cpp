@@ -71,15 +71,8 @@ namespace {
 using namespace window_bench;
 using lumenor::Pixel;
 
-struct Options {
-  int runs = 3;
-  int clientWidth = 1600, clientHeight = 1100;
-  std::uint64_t cacheMiB = 3000;
-  bool fit = false;
+struct Options : window_bench::WindowOptions {
   std::string look = "red";
-  std::string what;
-  std::vector<QByteArray> files;
-  std::string command;
 };
 
 // One window, its canvas and player watched.
@@ -924,29 +917,12 @@ int main(int argc, char** argv) {
   qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
   BenchApplication app(argc, argv);
   Options options;
-  for (int i = 0; i < argc; ++i) {
-    options.command += i ? " " : "";
-    options.command += argv[i];
-  }
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--runs" && i + 1 < argc)
-      options.runs = std::max(1, std::atoi(argv[++i]));
-    else if (arg == "--client" && i + 2 < argc)
-      options.clientWidth = std::atoi(argv[++i]), options.clientHeight = std::atoi(argv[++i]);
-    else if (arg == "--cache" && i + 1 < argc)
-      options.cacheMiB = std::strtoull(argv[++i], nullptr, 10);
-    else if (arg == "--look" && i + 1 < argc)
-      options.look = argv[++i];
-    else if (arg == "--fit")
-      options.fit = true;
-    else if (options.what.empty() && arg[0] != '-')
-      options.what = arg;
-    else if (arg[0] != '-')
-      options.files.push_back(argv[i]);
-    else
-      return Usage();
-  }
+  const bool read = window_bench::ParseOptions(argc, argv, options, [&](const std::string& arg, int& i) {
+    if (arg != "--look" || i + 1 >= argc) return false;
+    options.look = argv[++i];
+    return true;
+  });
+  if (!read) return Usage();
   const std::map<std::string,
                  std::tuple<std::size_t, void (*)(BenchApplication&, const Options&, Figures&),
                             void (*)(const Options&, const Figures&)>>

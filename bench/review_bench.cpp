@@ -145,14 +145,8 @@ double FreshFrameMs(Form1& form) {
   return FreshMemoryMs(width * height, scaled);
 }
 
-struct Options {
-  int runs = 3;
-  int clientWidth = 1600, clientHeight = 1100;
-  std::uint64_t cacheMiB = 3000;
-  bool fit = false;
-  std::string what;
-  QByteArray first;
-  std::string command;
+struct Options : window_bench::WindowOptions {
+  QByteArray first;  // the sequence's first frame
 };
 
 // One window with the sequence of its first frame open, the player and the canvas watched.
@@ -778,28 +772,8 @@ int main(int argc, char** argv) {
   qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
   BenchApplication app(argc, argv);
   Options options;
-  for (int i = 0; i < argc; ++i) {
-    options.command += i ? " " : "";
-    options.command += argv[i];
-  }
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--runs" && i + 1 < argc)
-      options.runs = std::max(1, std::atoi(argv[++i]));
-    else if (arg == "--client" && i + 2 < argc)
-      options.clientWidth = std::atoi(argv[++i]), options.clientHeight = std::atoi(argv[++i]);
-    else if (arg == "--cache" && i + 1 < argc)
-      options.cacheMiB = std::strtoull(argv[++i], nullptr, 10);
-    else if (arg == "--fit")
-      options.fit = true;
-    else if (options.what.empty() && arg[0] != '-')
-      options.what = arg;
-    else if (options.first.isEmpty() && arg[0] != '-')
-      options.first = argv[i];
-    else
-      return Usage();
-  }
-  if (options.first.isEmpty()) return Usage();
+  if (!window_bench::ParseOptions(argc, argv, options) || options.files.size() != 1) return Usage();
+  options.first = options.files[0];
   const std::map<std::string, std::pair<void (*)(BenchApplication&, const Options&, Figures&),
                                         void (*)(const Options&, const Figures&)>>
       cases{{"loop", {LoopRun, LoopReport}},

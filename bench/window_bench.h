@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QByteArray>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
@@ -293,5 +294,46 @@ class Figures {
   std::map<std::string, std::vector<double>> values_;
   std::map<std::string, std::vector<std::string>> notes_;
 };
+
+// What a window benchmark is told on its command line: --runs N, --client WIDTH HEIGHT,
+// --cache MIB, --fit, then its case and the case's files.
+struct WindowOptions {
+  int runs = 3;
+  int clientWidth = 1600, clientHeight = 1100;
+  std::uint64_t cacheMiB = 3000;
+  bool fit = false;
+  std::string what;
+  std::vector<QByteArray> files;
+  std::string command;  // the whole command line, for the report
+};
+
+// Reads the command line into options; an option of the benchmark's own goes to extra(arg, i),
+// which takes its values by moving i on and returns false for one it does not know. False on a
+// mistake.
+inline bool ParseOptions(int argc, char** argv, WindowOptions& options,
+                         const std::function<bool(const std::string&, int&)>& extra = {}) {
+  for (int i = 0; i < argc; ++i) {
+    options.command += i ? " " : "";
+    options.command += argv[i];
+  }
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--runs" && i + 1 < argc)
+      options.runs = std::max(1, std::atoi(argv[++i]));
+    else if (arg == "--client" && i + 2 < argc)
+      options.clientWidth = std::atoi(argv[++i]), options.clientHeight = std::atoi(argv[++i]);
+    else if (arg == "--cache" && i + 1 < argc)
+      options.cacheMiB = std::strtoull(argv[++i], nullptr, 10);
+    else if (arg == "--fit")
+      options.fit = true;
+    else if (arg[0] != '-' && options.what.empty())
+      options.what = arg;
+    else if (arg[0] != '-')
+      options.files.push_back(argv[i]);
+    else if (!extra || !extra(arg, i))
+      return false;
+  }
+  return true;
+}
 
 }  // namespace window_bench
