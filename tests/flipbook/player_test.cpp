@@ -353,15 +353,19 @@ TEST_F(PlayerTest, ACacheSmallerThanTheLoopKeepsTheFramesWantedSoonest) {
   player_->SetWorkerHook([&](std::int64_t) { ++decoded; });
   player_->Play(0);
   ASSERT_TRUE(WaitUntil([&] { return !frames_.empty(); }));
-  // The clock moves on once the frame due is held: a frame not ready when it falls due would be
-  // passed over as late (this clock only moves when told to).
+  // The clock moves on once the cache is full of the frames due next and no worker is decoding:
+  // this clock only moves when told, and moved during a decode it would have that decode take a
+  // whole frame's time, so that the player, rightly, would aim past frames it cannot make in time.
   const auto held = [&](std::int64_t number) {
     for (const auto& [first, last] : player_->Held())
       if (first <= number && number <= last) return true;
     return false;
   };
   for (int ms = 0; ms <= 1100; ms += 100) {
-    ASSERT_TRUE(WaitUntil([&] { return ms == 0 || held(ms / 100 % 6); })) << ms;  // 0 is shown
+    const int due = ms / 100;
+    ASSERT_TRUE(WaitUntil([&] {
+      return ms == 0 || (held(due % 6) && held((due + 1) % 6) && held((due + 2) % 6));
+    })) << ms;
     At(ms);
     ASSERT_TRUE(WaitUntil([&] { return int(frames_.size()) == ms / 100 + 1; })) << ms;
     EXPECT_LE(player_->BytesAhead(), 4 * frameBytes);
